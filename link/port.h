@@ -1,0 +1,112 @@
+// The port layer: the only code that touches a printer device.
+//
+// One port is open at a time. The operations keep the system's result
+// conventions: 0 / -1 for a whole write, byte counts for reads (0 = nothing
+// came), true / false for starting I/O and for configuring a serial line.
+// Every wait is bounded; reply waits call the pump hook between polls,
+// writes call none.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace deveder {
+
+using PortHandle = int;  // a file descriptor
+inline constexpr PortHandle kInvalidPortHandle = -1;
+
+// Why the last operation ended without success.
+enum class PortFault {
+  None,
+  TimedOut,       // nothing came (or nothing could be written) within the bound
+  DeviceFailure,  // unplugged or switched off: EIO, ENODEV, ENXIO, hang-up, ...
+  OpenFailed,     // the path could not be opened (see PortLastErrorText)
+  OtherError,
+};
+
+// Outcome of polling a started write or read.
+enum class IoState { Pending, Completed, Failed };
+
+// ---- process-wide port state -------------------------------------------
+// The serial-port flag: set while the port type is the serial port. It adds
+// the 5 ms pause after PortWrite, makes reply reads gather a burst until an
+// inter-byte gap, and chooses the serial port walk and the XOR framing.
+void SetSerialPortFlag(bool serial);
+bool SerialPortFlag();
+
+// Called between polls of every reply wait (GUI: keep painting and timers).
+void SetPortPumpHook(std::function<void()> pump);
+void CallPortPump();
+
+// The fault of the last failing operation and the OS text behind it.
+PortFault PortLastFault();
+std::string PortLastErrorText();
+bool PortLastErrorWasPermission();
+
+// Silence after a byte that ends a reply burst on a serial line. USB-serial
+// adapters hand bytes over in 16 ms latency-timer slices, so the gap must be
+// longer than that; a byte at 1200 baud takes 8.3 ms.
+inline constexpr int kSerialInterByteGapMs = 20;
+
+// ---- operations ----------------------------------------------------------
+PortHandle OpenPrinterPort(const std::string& path);
+
+// Sets speed, 8 data bits, no parity, one stop bit (flow control kept),
+// verifies by reading back and purges both queues. On failure the port is
+// closed and `handle` becomes kInvalidPortHandle.
+bool ConfigureSerialPort(PortHandle& handle, std::uint32_t baud);
+
+// 0 when every byte was written, -1 on failure. Bounded by a time
+// proportional to the length. 5 ms pause afterwards with the serial flag.
+int PortWrite(PortHandle handle, const void* bytes, int length);
+
+// > 0 bytes read, 0 read completed empty, -1 failed or gave up after about
+// `budget` ms (budget 0: wait up to kLongestReadWaitMs).
+int PortReadOnce(PortHandle handle, void* buffer, int capacity, int budget);
+inline constexpr int kLongestReadWaitMs = 30000;
+
+// Bytes of the first read that brought data; 0 when none came. Never < 0.
+int PortReadReply(PortHandle handle, void* buffer, int capacity);
+
+// Gathers reads until the last byte received is NUL; buffer of 4096 bytes.
+int PortReadToNul(PortHandle handle, void* buffer);
+
+// Start-and-poll I/O. The caller keeps the buffer valid until the operation
+// completes, fails or the port closes. Polling waits up to `waitMs` (0: no
+// wait) for progress and reports the bytes moved so far in `transferred`.
+bool PortStartWrite(PortHandle handle, const void* bytes, int length);
+IoState PortPollWrite(PortHandle handle, int waitMs, int* transferred);
+bool PortStartRead(PortHandle handle, void* buffer, int capacity);
+IoState PortPollRead(PortHandle handle, int waitMs, int* transferred);
+
+// Waits (bounded) until written bytes have left the device's output queue.
+bool PortDrainOutput(PortHandle handle, int timeoutMs);
+
+// Transmits what is still queued (bounded), then closes.
+void ClosePrinterPort(PortHandle handle);
+
+// The write bound used by PortWrite and by callers that poll their own
+// writes: a fixed allowance plus a per-byte time that follows the line speed.
+int PortWriteBoundMs(PortHandle handle, int length);
+
+// Closes the port at the end of a scope unless released.
+class ScopedPort {
+ public:
+  explicit ScopedPort(PortHandle h) : handle_(h) {}
+  ~ScopedPort() { Close(); }
+  ScopedPort(const ScopedPort&) = delete;
+  ScopedPort& operator=(const ScopedPort&) = delete;
+  PortHandle get() const { return handle_; }
+  PortHandle& ref() { return handle_; }
+  bool valid() const { return handle_ != kInvalidPortHandle; }
+  void Close() {
+    if (handle_ != kInvalidPortHandle) ClosePrinterPort(handle_);
+    handle_ = kInvalidPortHandle;
+  }
+
+ private:
+  PortHandle handle_;
+};
+
+}  // namespace deveder
