@@ -1,0 +1,42 @@
+// What a page action works with: the controls of its page, the user-facing
+// seam, PrinterInfo and the link chosen on the communication page.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+#include "pages/core/control_model.h"
+#include "protocol/printer_info.h"
+
+namespace deveder {
+
+// Message boxes, the self-closing message, the file dialog and the pump.
+class Ui {
+ public:
+  virtual ~Ui() = default;
+  // Modal message box with an OK button; caption: the program's title.
+  virtual void ShowMessage(const QString& text) = 0;
+  // Modal box that closes itself about 500 ms after it opened (timer 101).
+  virtual void ShowTimedMessage(const QString& text, const QString& caption) = 0;
+  // File-open dialog; nullopt when the user cancels. `filter` is the
+  // system's filter text, e.g. "All File (*.bin)|*.bin||".
+  virtual std::optional<QString> ChooseOpenFile(const QString& initialName,
+                                                const QString& filter) = 0;
+};
+
+// The link as the communication page describes it, read at the moment of
+// the action. The serial-port flag itself is process-wide port state.
+struct LinkChoice {
+  QString portPath;  // the port box's text
+  int baud = 9600;   // the baud value (firmware download only)
+};
+
+struct PageContext {
+  ControlModel& controls;
+  Ui& ui;
+  PrinterInfo& printer;
+  LinkChoice link;
+  int langId;  // 2052 Chinese system, 1033 otherwise
+};
+
+}  // namespace deveder

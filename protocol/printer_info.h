@@ -1,0 +1,45 @@
+// PrinterInfo and the model probe.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "link/port.h"
+
+namespace deveder {
+
+inline constexpr unsigned char kNamedFormFlag = 'O';
+
+enum LanguageBits : std::uint8_t {
+  kLangCpcl = 0x01,
+  kLangEscpos = 0x02,
+  kLangTspl = 0x04,
+  kLangZpl = 0x08,
+};
+
+struct PrinterInfo {
+  char modelName[32] = {};  // NUL-terminated, at most 31 bytes of text
+  std::int16_t modelNumber = 0;
+  std::uint8_t languageMask = 0;
+  std::uint8_t namedFormFlag = 0;  // 'O' selects the named form
+
+  void Clear() { *this = PrinterInfo{}; }
+  bool named() const { return namedFormFlag == kNamedFormFlag; }
+};
+
+// Parses "name;number;languages;fourth..." in place (each ';' becomes NUL).
+// Fills `info` and returns the named-form flag. A first field longer than 31
+// bytes is cut to 31.
+unsigned char ParseModelReply(char* reply, PrinterInfo& info);
+
+// Sends getvar "model" (always named), reads the reply into `buffer` (room
+// kept for a NUL) and parses it. Returns the named-form flag, or -1 when the
+// line could not be sent (PrinterInfo then unchanged).
+int ProbePrinterModel(PortHandle port, char* buffer, int bufferSize, PrinterInfo& info);
+
+// The drain step of the reading actions: sends getvar "model" once and reads
+// and discards whatever answers it. Returns 0, or -1 when the line could not
+// be sent.
+int DrainPort(PortHandle port, char* buffer, int bufferSize);
+
+}  // namespace deveder

@@ -1,0 +1,34 @@
+// Text on the wire. Controls hold Unicode text; values sent and replies
+// received are bytes in the printer's multibyte code page: GBK (936) when the
+// system language is 2052, Windows-1252 otherwise, whatever the locale's own
+// charset. All conversions go through this file.
+#pragma once
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace deveder {
+
+inline constexpr int kLangChinese = 2052;
+inline constexpr int kLangEnglish = 1033;
+
+// The system default language: 2052 when the locale (LC_ALL, else
+// LC_MESSAGES, else LANG) names zh_CN, otherwise 1033.
+int SystemDefaultLangId();
+
+// Code page of the language: 936 for 2052, 1252 otherwise.
+int CodePageForLang(int langId);
+
+// Unicode text to printer bytes. Characters the code page lacks become '?'.
+std::string ToPrinterBytes(const QString& text, int langId);
+
+// Printer bytes to Unicode, with no length limit (file names, lists).
+QString FromPrinterBytes(std::string_view bytes, int langId);
+
+// A reply as shown: a NUL ends the text where it stands; a reply that
+// converts to more than 99 UTF-16 characters yields an empty text.
+inline constexpr int kMaxReplyChars = 99;
+QString ReplyToText(const char* bytes, int count, int langId);
+
+}  // namespace deveder

@@ -1,0 +1,156 @@
+// A printer on a pseudo-terminal: the printer's side of every exchange the
+// tool relies on, with fault injection and a byte-exact traffic log.
+//
+// The simulator owns the pty master and keeps a descriptor of the slave open
+// itself, so the tool opening and closing the slave never hangs the master
+// up. A hang-up fault closes the master: the slave then sees POLLHUP, EIO,
+// exactly what an unplugged printer looks like on a tty.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/sim_store.h"
+
+namespace deveder::sim {
+
+// One entry of the traffic log.
+struct LogEntry {
+  enum Kind { Line, Job, Download, XorPacket, SumPacket, Sent, Event };
+  Kind kind;
+  std::string bytes;  // byte-exact
+  std::string note;
+};
+
+struct JobRecord {  // raw job bytes that were no command line
+  std::size_t size = 0;
+  std::uint64_t hash = 0;  // Fnv1a64 of the bytes
+  std::string language;    // "CPCL", "TSPL" or ""
+};
+
+struct DownloadRecord {
+  std::string kind;  // "font", "demo", "fontext"
+  std::string name;  // fontext: the file name as sent (printer bytes)
+  std::size_t size = 0;
+  std::uint64_t hash = 0;
+  bool complete = false;
+};
+
+struct FirmwareRecord {
+  std::string framing;  // "xor" or "sum"
+  std::size_t size = 0;
+  std::uint64_t hash = 0;
+  bool complete = false;
+  std::uint32_t announcedSize = 0;
+};
+
+struct Faults {
+  bool silent = false;              // answers nothing
+  int replyDelayMs = 0;             // before every reply
+  bool splitReplies = false;        // each reply in two writes
+  int splitGapMs = 5;               // between the two halves
+  long hangUpAfterBytes = -1;       // close the master after N received bytes
+  std::string garbageBeforeReplies; // bytes sent before every reply
+  // Downloads
+  bool noGoAhead = false;
+  bool noConfirmation = false;
+  // Firmware loaders
+  int dropFirstAcks = 0;             // acknowledgements not sent
+  bool replyWrongCommand = false;    // answer for another command/argument
+};
+
+struct Options {
+  std::string modelReply = "TQ250L;250;CPCL,ESCPOS,TSPL;1";
+  std::string linkPath;   // symlink to the slave, when set
+  std::string logPath;    // JSON lines, when set
+  int paceBaud = 0;       // 0: unpaced
+  Faults faults;
+};
+
+std::uint64_t Fnv1a64(const void* data, std::size_t size, std::uint64_t seed = 0xcbf29ce484222325ULL);
+
+class PrinterSim {
+ public:
+  explicit PrinterSim(Options options = {});
+  ~PrinterSim();
+  PrinterSim(const PrinterSim&) = delete;
+  PrinterSim& operator=(const PrinterSim&) = delete;
+
+  // Creates the pty and starts serving it on a thread. False on failure.
+  bool Start();
+  void Stop();
+  const std::string& SlavePath() const { return slavePath_; }
+  // Path the tool should open: the symlink when set, else the slave.
+  std::string PortPath() const;
+
+  // Faults and model may change while running.
+  void SetFaults(const Faults& f);
+  Faults GetFaults() const;
+  void SetModelReply(const std::string& reply);
+  std::string ModelReply() const;
+
+  SimStore& Store() { return store_; }  // variables; lock with Lock()
+  std::unique_lock<std::mutex> Lock() const { return std::unique_lock<std::mutex>(mutex_); }
+
+  // Copies of what was seen (thread-safe).
+  std::vector<LogEntry> Log() const;
+  std::vector<std::string> Lines() const;  // command lines, byte-exact
+  std::vector<JobRecord> Jobs() const;
+  std::vector<DownloadRecord> Downloads() const;
+  std::vector<FirmwareRecord> Firmware() const;
+  std::vector<std::string> Packets() const;  // firmware request packets, byte-exact
+  void ClearLog();
+  bool HungUp() const { return hungUp_.load(); }
+  long BytesReceived() const { return bytesReceived_.load(); }
+  // The line speed the tool set on the slave (tcgetattr on the master).
+  std::uint32_t LineBaud() const;
+
+  // Waits until `pred` holds for the log (or `timeoutMs` passes).
+  bool WaitFor(const std::function<bool()>& pred, int timeoutMs) const;
+
+  // ---- used by the protocol handlers (sim thread) ----
+  void Send(const std::string& bytes);        // a reply, with faults applied
+  void SendRaw(const std::string& bytes);     // bytes as they are
+  void Record(LogEntry entry);
+  void RecordJob(const JobRecord& job);
+  void RecordDownload(const DownloadRecord& d);
+  void UpdateDownload(const DownloadRecord& d);  // replaces the last record
+  void RecordFirmware(const FirmwareRecord& f);
+  void UpdateFirmware(const FirmwareRecord& f);
+  const Options& options() const { return options_; }
+
+ private:
+  void Serve();
+  void Feed(const char* data, std::size_t n);
+  void HangUp();
+  void WriteAll(const std::string& bytes);
+
+  Options options_;
+  SimStore store_;
+  mutable std::mutex mutex_;
+  mutable std::condition_variable changed_;
+  std::vector<LogEntry> log_;
+  std::vector<JobRecord> jobs_;
+  std::vector<DownloadRecord> downloads_;
+  std::vector<FirmwareRecord> firmware_;
+  int master_ = -1;
+  int slaveKeep_ = -1;
+  int wakePipe_[2] = {-1, -1};
+  std::string slavePath_;
+  std::thread thread_;
+  std::atomic<bool> running_{false};
+  std::atomic<bool> hungUp_{false};
+  std::atomic<long> bytesReceived_{0};
+  std::unique_ptr<class Interpreter> interpreter_;
+  std::FILE* logFile_ = nullptr;
+};
+
+}  // namespace deveder::sim

@@ -1,0 +1,81 @@
+// deveder-printer-sim: a simulated printer on a pseudo-terminal. Prints the
+// port path first, then serves until interrupted.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+#include "sim/printer_sim.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+void OnSignal(int) { g_stop = 1; }
+
+void Usage() {
+  std::fprintf(stderr,
+               "usage: deveder-printer-sim [options]\n"
+               "  --model-reply TEXT      answer to getvar \"model\" (3 fields: numbered form only)\n"
+               "  --link PATH             symlink to the port\n"
+               "  --log FILE              JSON-lines traffic log\n"
+               "  --pace-baud N           pace bytes at N baud\n"
+               "  --silent                answer nothing\n"
+               "  --reply-delay MS        delay before every reply\n"
+               "  --split-replies         send each reply in two writes\n"
+               "  --hang-up-after N       close the line after N received bytes\n"
+               "  --no-go-ahead           never accept download data\n"
+               "  --no-confirmation       never confirm a download\n"
+               "  --drop-acks N           drop the first N firmware acknowledgements\n"
+               "  --garbage TEXT          send TEXT before every reply\n"
+               "  --wrong-reply           answer firmware packets for another command\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  deveder::sim::Options o;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto next = [&]() -> std::string {
+      if (i + 1 >= argc) {
+        Usage();
+        std::exit(2);
+      }
+      return argv[++i];
+    };
+    if (a == "--model-reply") o.modelReply = next();
+    else if (a == "--link") o.linkPath = next();
+    else if (a == "--log") o.logPath = next();
+    else if (a == "--pace-baud") o.paceBaud = std::atoi(next().c_str());
+    else if (a == "--silent") o.faults.silent = true;
+    else if (a == "--reply-delay") o.faults.replyDelayMs = std::atoi(next().c_str());
+    else if (a == "--split-replies") o.faults.splitReplies = true;
+    else if (a == "--hang-up-after") o.faults.hangUpAfterBytes = std::atol(next().c_str());
+    else if (a == "--no-go-ahead") o.faults.noGoAhead = true;
+    else if (a == "--no-confirmation") o.faults.noConfirmation = true;
+    else if (a == "--drop-acks") o.faults.dropFirstAcks = std::atoi(next().c_str());
+    else if (a == "--garbage") o.faults.garbageBeforeReplies = next();
+    else if (a == "--wrong-reply") o.faults.replyWrongCommand = true;
+    else if (a == "-h" || a == "--help") {
+      Usage();
+      return 0;
+    } else {
+      Usage();
+      return 2;
+    }
+  }
+  deveder::sim::PrinterSim sim(o);
+  if (!sim.Start()) {
+    std::fprintf(stderr, "deveder-printer-sim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
+    return 1;
+  }
+  std::printf("%s\n", sim.PortPath().c_str());
+  std::fflush(stdout);
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+  while (!g_stop) usleep(100000);
+  sim.Stop();
+  return 0;
+}
