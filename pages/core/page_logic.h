@@ -1,0 +1,31 @@
+// The logic of one page, free of widgets. The window's page classes (and the
+// command-line tool) hand it the page's events by control id.
+#pragma once
+
+#include "pages/core/page_context.h"
+
+namespace deveder {
+
+enum class ControlEvent {
+  Clicked,          // push button, radio button or check box pressed
+  SelectionChanged, // a list box's selection changed by the user
+  TextEdited,       // an edit's text changed by the user
+};
+
+class PageLogic {
+ public:
+  virtual ~PageLogic() = default;
+  // The page's dialog id (144, 132, ...).
+  virtual int DialogId() const = 0;
+  // After the template's controls exist: fill lists, clear flags.
+  virtual void OnCreate(PageContext& ctx) { (void)ctx; }
+  // A user event on a control; false when the page does not handle it.
+  virtual bool OnControl(int id, ControlEvent event, PageContext& ctx) = 0;
+  // Pages read when first shown (settings, Bluetooth, WiFi): true while the
+  // read-once flag is clear.
+  virtual bool NeedsRead() const { return false; }
+  // The page's read, run by the main window and the communication page.
+  virtual void Read(PageContext& ctx) { (void)ctx; }
+};
+
+}  // namespace deveder

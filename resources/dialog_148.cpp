@@ -1,0 +1,13 @@
+#include "resources/dialogs.h"
+#include "protocol/text_codec.h"
+
+namespace deveder {
+
+// Filled in with the page's controls when the page lands.
+const DialogTemplate& Dialog148(int langId) {
+  static const DialogTemplate en{148, kLangEnglish, "", 309, 176, 8, {}};
+  static const DialogTemplate zh{148, kLangChinese, "", 309, 176, 8, {}};
+  return langId == kLangChinese ? zh : en;
+}
+
+}  // namespace deveder
