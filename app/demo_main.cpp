@@ -1,36 +1,68 @@
-// deveder-demo before the window exists: starts the simulated printer and
-// runs a model probe against it, printing what it learnt.
+// deveder-demo: the tool with a simulated printer attached. The simulator's
+// port appears in both port walks, so every page works without hardware.
+#include <QApplication>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
-#include "link/port.h"
-#include "protocol/command_line.h"
-#include "protocol/printer_info.h"
+#include "app/app.h"
+#include "link/port_walk.h"
 #include "sim/printer_sim.h"
 
-int main() {
-  using namespace deveder;
-  sim::PrinterSim printer;
+namespace {
+
+void Usage() {
+  std::fprintf(stderr,
+               "usage: deveder-demo [--model-reply TEXT] [--log FILE]\n"
+               "  --model-reply TEXT  the simulated printer's answer to getvar \"model\"\n"
+               "                      (three fields: a printer of the numbered form)\n"
+               "  --log FILE          JSON-lines log of the printer's traffic\n"
+               "  --screenshot FILE   save a picture of the window (page --page N) and quit\n");
+}
+
+bool HaveDisplay() {
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  if (platform && *platform) return true;
+  const char* x = std::getenv("DISPLAY");
+  const char* w = std::getenv("WAYLAND_DISPLAY");
+  return (x && *x) || (w && *w);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  deveder::sim::Options options;
+  deveder::RunOptions run;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--model-reply" && i + 1 < argc) options.modelReply = argv[++i];
+    else if (a == "--log" && i + 1 < argc) options.logPath = argv[++i];
+    else if (a == "--screenshot" && i + 1 < argc) run.screenshotPath = QString::fromLocal8Bit(argv[++i]);
+    else if (a == "--page" && i + 1 < argc) run.screenshotPage = std::atoi(argv[++i]);
+    else if (a == "-h" || a == "--help") {
+      Usage();
+      return 0;
+    } else {
+      Usage();
+      return 2;
+    }
+  }
+  if (!HaveDisplay()) {
+    std::fprintf(stderr,
+                 "deveder-demo: no display (DISPLAY and WAYLAND_DISPLAY are unset); "
+                 "run it in a desktop session or under xvfb-run.\n");
+    return 3;
+  }
+  deveder::sim::PrinterSim printer(options);
   if (!printer.Start()) {
-    std::fprintf(stderr, "deveder-demo: cannot start the simulated printer\n");
+    std::fprintf(stderr, "deveder-demo: cannot start the simulated printer: %s\n", std::strerror(errno));
     return 1;
   }
-  std::printf("simulated printer on %s\n", printer.PortPath().c_str());
-  ScopedPort port(OpenPrinterPort(printer.PortPath()));
-  if (!port.valid()) {
-    std::fprintf(stderr, "deveder-demo: cannot open %s: %s\n", printer.PortPath().c_str(), PortLastErrorText().c_str());
-    return 1;
-  }
-  char buffer[kLineBufferSize];
-  PrinterInfo info;
-  if (DrainPort(port.get(), buffer, sizeof buffer) != 0 || ProbePrinterModel(port.get(), buffer, sizeof buffer, info) < 0) {
-    std::fprintf(stderr, "deveder-demo: the probe could not be sent\n");
-    return 1;
-  }
-  std::printf("model name:     %s\n", info.modelName);
-  std::printf("model number:   %d\n", info.modelNumber);
-  std::printf("languages:      0x%02X%s%s%s%s\n", info.languageMask, info.languageMask & kLangCpcl ? " CPCL" : "",
-              info.languageMask & kLangEscpos ? " ESCPOS" : "", info.languageMask & kLangTspl ? " TSPL" : "",
-              info.languageMask & kLangZpl ? " ZPL" : "");
-  std::printf("form:           %s\n", info.named() ? "named" : "numbered");
-  return 0;
+  std::fprintf(stderr, "deveder-demo: simulated printer on %s\n", printer.PortPath().c_str());
+  QApplication app(argc, argv);
+  const int rc =
+      deveder::CDEVederApp::Run(deveder::MakeSourceWithExtraPort(deveder::MakeSystemDeviceSource(), printer.PortPath()), run);
+  printer.Stop();
+  return rc;
 }

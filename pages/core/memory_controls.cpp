@@ -1,5 +1,7 @@
 #include "pages/core/memory_controls.h"
 
+#include "pages/core/ip_text.h"
+
 namespace deveder {
 
 MemoryControls::MemoryControls(const DialogTemplate& dialog) {
@@ -48,7 +50,7 @@ QString MemoryControls::Text(int id) const {
 }
 
 void MemoryControls::SetText(int id, const QString& text) {
-  if (Control* c = find(id)) c->text = text;
+  if (Control* c = find(id)) c->text = c->kind == ControlKind::IpAddress ? NormalizeIpText(text) : text;
 }
 
 int MemoryControls::ItemCount(int id) const {

@@ -1,0 +1,151 @@
+#include "app/main_window.h"
+
+#include <QCoreApplication>
+#include <QIcon>
+#include <QPainter>
+#include <QStyleOptionTabWidgetFrame>
+#include <QStylePainter>
+#include <QTimerEvent>
+
+#include "resources/dialogs.h"
+#include "resources/strings.h"
+
+namespace deveder {
+
+namespace {
+
+class TemplateOnlyPage : public PageLogic {
+ public:
+  explicit TemplateOnlyPage(int id) : id_(id) {}
+  int DialogId() const override { return id_; }
+  bool OnControl(int, ControlEvent, PageContext&) override { return false; }
+
+ private:
+  int id_;
+};
+
+}  // namespace
+
+std::unique_ptr<PageLogic> MakeTemplateOnlyPage(int dialogId) { return std::make_unique<TemplateOnlyPage>(dialogId); }
+
+TabControl::TabControl(QWidget* parent) : QWidget(parent), bar_(new QTabBar(this)) {
+  bar_->setDrawBase(false);
+  bar_->setExpanding(false);
+}
+
+QRect TabControl::ClientRect() const {
+  const int top = bar_->sizeHint().height();
+  return QRect(2, top + 2, width() - 4, height() - top - 4);
+}
+
+void TabControl::resizeEvent(QResizeEvent* event) {
+  bar_->setGeometry(0, 0, width(), bar_->sizeHint().height());
+  QWidget::resizeEvent(event);
+}
+
+void TabControl::paintEvent(QPaintEvent*) {
+  QStylePainter p(this);
+  QStyleOptionTabWidgetFrame opt;
+  opt.initFrom(this);
+  opt.rect = QRect(0, bar_->sizeHint().height(), width(), height() - bar_->sizeHint().height());
+  opt.tabBarSize = bar_->sizeHint();
+  p.drawPrimitive(QStyle::PE_FrameTabWidget, opt);
+}
+
+CDEVederDlg::CDEVederDlg(int langId, std::unique_ptr<DeviceSource> source, PageLogics logics, QWidget* parent)
+    : QDialog(parent), langId_(langId), source_(std::move(source)) {
+  const DialogTemplate& tpl = Dialog102(langId);
+  setWindowTitle(QString::fromUtf8(tpl.title));
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                 Qt::MSWindowsFixedSizeDialogHint);
+  setFixedSize(DialogPixelSize(tpl));
+
+  const DialogUnits u = UnitsForFont(tpl.fontPoints);
+  const ControlTemplate& tab = tpl.controls.front();
+  tabs_ = new TabControl(this);
+  tabs_->setGeometry(u.toPixelsX(tab.x), u.toPixelsY(tab.y), u.toPixelsX(tab.w), u.toPixelsY(tab.h));
+  const int titles[kPageCount] = {kStrComm, kStrSetup, kStrBtSetup, kStrData, kStrFont, kStrTest, kStrFirmware};
+  for (int i = 0; i < kPageCount; ++i) tabs_->Bar()->addTab(LoadString(titles[i], langId));
+
+  auto commLogic = std::make_unique<CommPage>(*source_);
+  comm_ = commLogic.get();
+  auto orTemplate = [](std::unique_ptr<PageLogic> p, int id) { return p ? std::move(p) : MakeTemplateOnlyPage(id); };
+  std::unique_ptr<PageLogic> order[kPageCount] = {
+      std::move(commLogic),
+      orTemplate(std::move(logics.setup), 144),
+      orTemplate(std::move(logics.bluetooth), 132),
+      orTemplate(std::move(logics.wifi), 162),
+      orTemplate(std::move(logics.font), 134),
+      orTemplate(std::move(logics.test), 148),
+      orTemplate(std::move(logics.firmware), 136),
+  };
+  // Pages are children of the tab control, lowered below its client top.
+  QRect area = tabs_->ClientRect();
+  area.setTop(area.top() + kPageTopOffset);
+  for (int i = 0; i < kPageCount; ++i) {
+    auto* page = new PageWidget(*this, std::move(order[i]), tabs_);
+    page->setGeometry(area);
+    pages_[static_cast<std::size_t>(i)] = page;
+    page->Create();
+  }
+  current_ = 0;
+  pages_[0]->setVisible(true);
+  QObject::connect(tabs_->Bar(), &QTabBar::currentChanged, this, [this](int index) { SwitchPage(index); });
+  commTimer_ = startTimer(kCommTimerPeriodMs);
+}
+
+CDEVederDlg::~CDEVederDlg() {
+  if (commTimer_) killTimer(commTimer_);
+}
+
+LinkChoice CDEVederDlg::Link() const {
+  LinkChoice link;
+  if (pages_[0]) link.portPath = pages_[0]->Controls().Text(kPortBox);
+  link.baud = comm_->BaudValue();
+  return link;
+}
+
+bool CDEVederDlg::BeginAction() {
+  if (actionRunning_) return false;
+  actionRunning_ = true;
+  return true;
+}
+
+void CDEVederDlg::EndAction() { actionRunning_ = false; }
+
+void CDEVederDlg::SwitchPage(int index) {
+  if (index < 0 || index >= kPageCount) return;
+  pages_[static_cast<std::size_t>(current_)]->setVisible(false);
+  current_ = index;
+  if (tabs_->Bar()->currentIndex() != index) {
+    QSignalBlocker block(tabs_->Bar());
+    tabs_->Bar()->setCurrentIndex(index);
+  }
+  pages_[static_cast<std::size_t>(current_)]->setVisible(true);
+  ReadPageIfUnread(index);
+}
+
+void CDEVederDlg::ReadPageIfUnread(int index) {
+  if (index < 1 || index > 3) return;
+  PageWidget* page = pages_[static_cast<std::size_t>(index)];
+  if (page->Logic().NeedsRead()) page->RunRead();
+}
+
+void CDEVederDlg::TickComm() {
+  PageContext ctx = pages_[0]->Context();
+  const bool reselected = comm_->Tick(ctx);
+  // A re-made selection reads the page shown (settings, Bluetooth, WiFi),
+  // whatever its read-once flag; skipped while another action runs.
+  if (reselected && current_ >= 1 && current_ <= 3 && !actionRunning_)
+    pages_[static_cast<std::size_t>(current_)]->RunRead();
+}
+
+void CDEVederDlg::timerEvent(QTimerEvent* event) {
+  if (event->timerId() == commTimer_) {
+    TickComm();
+    return;
+  }
+  QDialog::timerEvent(event);
+}
+
+}  // namespace deveder

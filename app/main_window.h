@@ -1,0 +1,82 @@
+// The main window: one tab control with the seven pages; owns PrinterInfo.
+#pragma once
+
+#include <QDialog>
+#include <QTabBar>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "app/page_widget.h"
+#include "link/comm_page.h"
+#include "link/port_walk.h"
+
+namespace deveder {
+
+// The tab control: a tab bar over a framed client area that holds the pages.
+class TabControl : public QWidget {
+ public:
+  explicit TabControl(QWidget* parent);
+  QTabBar* Bar() const { return bar_; }
+  // The area below the tabs, inside the frame.
+  QRect ClientRect() const;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QTabBar* bar_;
+};
+
+inline constexpr int kPageCount = 7;
+inline constexpr int kPageTopOffset = 20;  // pages sit this far below the client top
+
+// The logic of each page, made by the application (or a test).
+struct PageLogics {
+  std::unique_ptr<PageLogic> setup, bluetooth, wifi, font, test, firmware;
+};
+
+class CDEVederDlg : public QDialog, public PageHost {
+ public:
+  CDEVederDlg(int langId, std::unique_ptr<DeviceSource> source, PageLogics logics = {}, QWidget* parent = nullptr);
+  ~CDEVederDlg() override;
+
+  // PageHost
+  PrinterInfo& Printer() override { return printerInfo_; }
+  LinkChoice Link() const override;
+  int LangId() const override { return langId_; }
+  bool BeginAction() override;
+  void EndAction() override;
+  bool ActionRunning() const override { return actionRunning_; }
+
+  TabControl* Tabs() const { return tabs_; }
+  PageWidget* Page(int index) const { return pages_[static_cast<std::size_t>(index)]; }
+  CommPage& Comm() { return *comm_; }
+  int CurrentPage() const { return current_; }
+  // The page switch the tab control's selection change runs.
+  void SwitchPage(int index);
+  // One tick of the communication page's timer 1.
+  void TickComm();
+
+ private:
+  void ReadPageIfUnread(int index);
+
+  int langId_;
+  std::unique_ptr<DeviceSource> source_;
+  CommPage* comm_ = nullptr;  // owned by its page widget
+  TabControl* tabs_ = nullptr;
+  std::array<PageWidget*, kPageCount> pages_{};
+  int current_ = 0;
+  PrinterInfo printerInfo_;
+  bool actionRunning_ = false;
+  int commTimer_ = 0;
+
+ protected:
+  void timerEvent(QTimerEvent* event) override;
+};
+
+// A page whose logic is only its template (no printer traffic).
+std::unique_ptr<PageLogic> MakeTemplateOnlyPage(int dialogId);
+
+}  // namespace deveder

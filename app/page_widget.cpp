@@ -1,0 +1,109 @@
+#include "app/page_widget.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTimerEvent>
+
+#include "resources/dialog_template.h"
+#include "resources/strings.h"
+
+namespace deveder {
+
+PageWidget::PageWidget(PageHost& host, std::unique_ptr<PageLogic> logic, QWidget* parent)
+    : QWidget(parent), host_(host), logic_(std::move(logic)) {
+  setVisible(false);
+}
+
+PageWidget::~PageWidget() = default;
+
+PageContext PageWidget::Context() {
+  return PageContext{controls_, *this, host_.Printer(), host_.Link(), host_.LangId()};
+}
+
+void PageWidget::Create() {
+  BuildDialog(FindDialogTemplate(logic_->DialogId(), host_.LangId()), this, controls_);
+  PageContext ctx = Context();
+  logic_->OnCreate(ctx);
+  Bind();
+}
+
+void PageWidget::Bind() {
+  for (const ControlTemplate& c : FindDialogTemplate(logic_->DialogId(), host_.LangId()).controls) {
+    if (c.id == kStaticId) continue;
+    QWidget* w = controls_.Widget(c.id);
+    const int id = c.id;
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+      QObject::connect(b, &QAbstractButton::clicked, this, [this, id] { RunControl(id, ControlEvent::Clicked); });
+    } else if (auto* cb = qobject_cast<QComboBox*>(w)) {
+      QObject::connect(cb, qOverload<int>(&QComboBox::activated), this,
+                       [this, id] { RunControl(id, ControlEvent::SelectionChanged); });
+    } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+      QObject::connect(e, &QLineEdit::textEdited, this, [this, id] { RunControl(id, ControlEvent::TextEdited); });
+    }
+  }
+}
+
+bool PageWidget::RunRead() {
+  if (!host_.BeginAction()) return false;
+  PageContext ctx = Context();
+  logic_->Read(ctx);
+  host_.EndAction();
+  return true;
+}
+
+void PageWidget::RunControl(int id, ControlEvent event) {
+  // User input is held back while an action waits (the pump excludes it), so
+  // a click normally finds no action running; if one does run, the click
+  // is dropped rather than started on the same port.
+  if (!host_.BeginAction()) return;
+  PageContext ctx = Context();
+  logic_->OnControl(id, event, ctx);
+  host_.EndAction();
+}
+
+void PageWidget::ShowMessage(const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, ProgramTitle(host_.LangId()), text, QMessageBox::Ok, this);
+  box.exec();
+}
+
+void PageWidget::ShowTimedMessage(const QString& text, const QString& caption) {
+  if (timedTimer_) killTimer(timedTimer_);
+  timedTimer_ = startTimer(kTimedMessageMs);
+  timedCaption_ = caption;
+  QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, this);
+  box.exec();
+}
+
+void PageWidget::timerEvent(QTimerEvent* event) {
+  if (event->timerId() == timedTimer_) {
+    // Timer 101: close the top-level window titled with the caption, if the
+    // user has not closed it already.
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (w->isVisible() && w->windowTitle() == timedCaption_) {
+        w->close();
+        break;
+      }
+    }
+    timedTimer_ = 0;
+  }
+  // Every timer event stops its timer, whatever its id.
+  killTimer(event->timerId());
+  QWidget::timerEvent(event);
+}
+
+std::optional<QString> PageWidget::ChooseOpenFile(const QString& initialName, const QString& filter) {
+  // "All File (*.bin)|*.bin||": the part before the first bar names the filter.
+  const QString qtFilter = filter.section(QLatin1Char('|'), 0, 0);
+  QFileDialog dialog(this, QString(), QString(), qtFilter);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.selectFile(initialName);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().first();
+}
+
+}  // namespace deveder

@@ -1,0 +1,72 @@
+// A page of the main window: widgets built from the page's template, its
+// headless logic, and the binding of control events to that logic by id.
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+#include "app/widget_controls.h"
+#include "pages/core/page_logic.h"
+
+namespace deveder {
+
+// What a page needs of the main window.
+class PageHost {
+ public:
+  virtual ~PageHost() = default;
+  virtual PrinterInfo& Printer() = 0;
+  virtual LinkChoice Link() const = 0;
+  virtual int LangId() const = 0;
+  // One port action at a time: Begin fails while another runs.
+  virtual bool BeginAction() = 0;
+  virtual void EndAction() = 0;
+  virtual bool ActionRunning() const = 0;
+};
+
+inline constexpr int kTimedMessageTimerId = 101;  // closes the success box
+inline constexpr int kTimedMessageMs = 500;
+
+class PageWidget : public QWidget, public Ui {
+ public:
+  PageWidget(PageHost& host, std::unique_ptr<PageLogic> logic, QWidget* parent);
+  ~PageWidget() override;
+
+  // Builds the widgets and runs the page's creation step.
+  void Create();
+
+  PageLogic& Logic() { return *logic_; }
+  WidgetControls& Controls() { return controls_; }
+  PageContext Context();
+
+  // Runs the page's read as one port action (skipped while another runs).
+  bool RunRead();
+  // Runs a control event of the page as one port action.
+  void RunControl(int id, ControlEvent event);
+
+  // Ui
+  void ShowMessage(const QString& text) override;
+  void ShowTimedMessage(const QString& text, const QString& caption) override;
+  std::optional<QString> ChooseOpenFile(const QString& initialName, const QString& filter) override;
+
+ protected:
+  void timerEvent(QTimerEvent* event) override;
+  PageHost& host_;
+
+ private:
+  void Bind();
+  std::unique_ptr<PageLogic> logic_;
+  WidgetControls controls_;
+  int timedTimer_ = 0;  // the Qt id behind timer 101
+  QString timedCaption_;
+};
+
+// The pages of the tool, each a thin class over its logic.
+class TABComm;
+class CTabSetup;
+class TABConfig;
+class CTabWIFI;
+class TABFont;
+class CTABTest;
+class TABFirmware;
+
+}  // namespace deveder

@@ -1,0 +1,298 @@
+#include "app/widget_controls.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+
+#include "app/ip_address_edit.h"
+
+namespace deveder {
+
+namespace {
+
+// Sets a radio button off even inside an exclusive group.
+void ForceChecked(QAbstractButton* b, QButtonGroup* group, bool checked) {
+  if (!checked && group && group->exclusive()) {
+    group->setExclusive(false);
+    b->setChecked(false);
+    group->setExclusive(true);
+    return;
+  }
+  b->setChecked(checked);
+}
+
+}  // namespace
+
+void WidgetControls::Register(int id, QWidget* widget, ControlKind kind, bool sorted, QButtonGroup* group) {
+  controls_.emplace(id, Entry{widget, kind, sorted, group});  // the first static label keeps the id
+}
+
+const WidgetControls::Entry* WidgetControls::find(int id) const {
+  auto it = controls_.find(id);
+  if (it == controls_.end() || !it->second.widget) return nullptr;
+  return &it->second;
+}
+
+QWidget* WidgetControls::Widget(int id) const {
+  const Entry* e = find(id);
+  return e ? e->widget.data() : nullptr;
+}
+
+ControlKind WidgetControls::Kind(int id) const {
+  const Entry* e = find(id);
+  return e ? e->kind : ControlKind::Label;
+}
+
+bool WidgetControls::Has(int id) const { return find(id) != nullptr; }
+
+QString WidgetControls::Text(int id) const {
+  const Entry* e = find(id);
+  if (!e) return {};
+  QWidget* w = e->widget;
+  if (auto* le = qobject_cast<QLineEdit*>(w)) return le->text();
+  if (auto* cb = qobject_cast<QComboBox*>(w)) return cb->currentText();
+  if (auto* ip = dynamic_cast<IpAddressEdit*>(w)) return ip->text();
+  if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
+  if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
+  if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
+  return {};
+}
+
+void WidgetControls::SetText(int id, const QString& text) {
+  const Entry* e = find(id);
+  if (!e) return;
+  QWidget* w = e->widget;
+  if (auto* le = qobject_cast<QLineEdit*>(w)) le->setText(text);
+  else if (auto* cb = qobject_cast<QComboBox*>(w)) {
+    if (cb->isEditable()) cb->setEditText(text);
+  } else if (auto* ip = dynamic_cast<IpAddressEdit*>(w)) ip->setText(text);
+  else if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(text);
+  else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(text);
+  else if (auto* g = qobject_cast<QGroupBox*>(w)) g->setTitle(text);
+}
+
+int WidgetControls::ItemCount(int id) const {
+  const Entry* e = find(id);
+  auto* cb = e ? qobject_cast<QComboBox*>(e->widget.data()) : nullptr;
+  return cb ? cb->count() : 0;
+}
+
+QString WidgetControls::ItemText(int id, int index) const {
+  const Entry* e = find(id);
+  auto* cb = e ? qobject_cast<QComboBox*>(e->widget.data()) : nullptr;
+  return cb && index >= 0 && index < cb->count() ? cb->itemText(index) : QString();
+}
+
+void WidgetControls::ClearItems(int id) {
+  const Entry* e = find(id);
+  if (auto* cb = e ? qobject_cast<QComboBox*>(e->widget.data()) : nullptr) {
+    QSignalBlocker block(cb);
+    cb->clear();
+    if (cb->isEditable()) cb->setEditText(QString());
+  }
+}
+
+void WidgetControls::AddItem(int id, const QString& text) {
+  const Entry* e = find(id);
+  auto* cb = e ? qobject_cast<QComboBox*>(e->widget.data()) : nullptr;
+  if (!cb) return;
+  QSignalBlocker block(cb);
+  const QString keep = cb->isEditable() ? cb->currentText() : QString();
+  const int before = cb->currentIndex();
+  if (e->sorted) {
+    int pos = 0;
+    while (pos < cb->count() && QString::compare(cb->itemText(pos), text, Qt::CaseInsensitive) <= 0) ++pos;
+    cb->insertItem(pos, text);
+  } else {
+    cb->addItem(text);
+  }
+  // Adding an item never selects it (a list box keeps its selection).
+  if (before < 0) {
+    cb->setCurrentIndex(-1);
+    if (cb->isEditable()) cb->setEditText(keep);
+  }
+}
+
+void WidgetControls::DeleteItem(int id, int index) {
+  const Entry* e = find(id);
+  auto* cb = e ? qobject_cast<QComboBox*>(e->widget.data()) : nullptr;
+  if (!cb || index < 0 || index >= cb->count()) return;
+  QSignalBlocker block(cb);
+  const bool wasCurrent = cb->currentIndex() == index;
+  cb->removeItem(index);
+  if (wasCurrent) {
+    cb->setCurrentIndex(-1);
+    if (cb->isEditable()) cb->setEditText(QString());
+  }
+}
+
+int WidgetControls::CurrentIndex(int id) const {
+  const Entry* e = find(id);
+  auto* cb = e ? qobject_cast<QComboBox*>(e->widget.data()) : nullptr;
+  return cb ? cb->currentIndex() : -1;
+}
+
+void WidgetControls::SetCurrentIndex(int id, int index) {
+  const Entry* e = find(id);
+  auto* cb = e ? qobject_cast<QComboBox*>(e->widget.data()) : nullptr;
+  if (!cb) return;
+  QSignalBlocker block(cb);
+  cb->setCurrentIndex(index >= 0 && index < cb->count() ? index : -1);
+  if (cb->isEditable() && cb->currentIndex() < 0) cb->setEditText(QString());
+}
+
+bool WidgetControls::Checked(int id) const {
+  const Entry* e = find(id);
+  auto* b = e ? qobject_cast<QAbstractButton*>(e->widget.data()) : nullptr;
+  return b && b->isChecked();
+}
+
+void WidgetControls::SetChecked(int id, bool checked) {
+  const Entry* e = find(id);
+  if (auto* b = e ? qobject_cast<QAbstractButton*>(e->widget.data()) : nullptr) ForceChecked(b, e->group, checked);
+}
+
+bool WidgetControls::Enabled(int id) const {
+  const Entry* e = find(id);
+  return e && e->widget->isEnabled();
+}
+
+void WidgetControls::SetEnabled(int id, bool enabled) {
+  if (const Entry* e = find(id)) e->widget->setEnabled(enabled);
+}
+
+bool WidgetControls::Visible(int id) const {
+  const Entry* e = find(id);
+  return e && !e->widget->isHidden();
+}
+
+void WidgetControls::SetVisible(int id, bool visible) {
+  if (const Entry* e = find(id)) e->widget->setVisible(visible);
+}
+
+int WidgetControls::Progress(int id) const {
+  const Entry* e = find(id);
+  auto* p = e ? qobject_cast<QProgressBar*>(e->widget.data()) : nullptr;
+  return p ? p->value() : 0;
+}
+
+void WidgetControls::SetProgress(int id, int position) {
+  const Entry* e = find(id);
+  if (auto* p = e ? qobject_cast<QProgressBar*>(e->widget.data()) : nullptr) {
+    p->setValue(position);
+    p->repaint();
+  }
+}
+
+DialogUnits UnitsForFont(int points) {
+  QFont font;
+  font.setPointSize(points);
+  QFontMetrics fm(font);
+  const QString sample = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+  const int avg = (fm.horizontalAdvance(sample) / 26 + 1) / 2;
+  return DialogUnits{std::max(avg, 1), std::max(fm.height(), 1)};
+}
+
+QSize DialogPixelSize(const DialogTemplate& dialog) {
+  const DialogUnits u = UnitsForFont(dialog.fontPoints);
+  return QSize(u.toPixelsX(dialog.width), u.toPixelsY(dialog.height));
+}
+
+void BuildDialog(const DialogTemplate& dialog, QWidget* parent, WidgetControls& controls) {
+  const DialogUnits u = UnitsForFont(dialog.fontPoints);
+  QFont font = parent->font();
+  font.setPointSize(dialog.fontPoints);
+  QButtonGroup* group = nullptr;
+  for (const ControlTemplate& c : dialog.controls) {
+    const QString caption = QString::fromUtf8(c.caption);
+    QWidget* w = nullptr;
+    QButtonGroup* inGroup = nullptr;
+    switch (c.kind) {
+      case ControlKind::Label: {
+        auto* l = new QLabel(caption, parent);
+        l->setWordWrap(true);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        w = l;
+        break;
+      }
+      case ControlKind::GroupBox: {
+        auto* g = new QGroupBox(caption, parent);
+        w = g;
+        break;
+      }
+      case ControlKind::PushButton:
+        w = new QPushButton(caption, parent);
+        break;
+      case ControlKind::RadioButton: {
+        auto* r = new QRadioButton(caption, parent);
+        if ((c.style & kStyleGroupStart) || !group) {
+          group = new QButtonGroup(parent);
+          group->setExclusive(true);
+        }
+        group->addButton(r);
+        inGroup = group;
+        w = r;
+        break;
+      }
+      case ControlKind::CheckBox:
+        w = new QCheckBox(caption, parent);
+        break;
+      case ControlKind::Edit: {
+        auto* e = new QLineEdit(parent);
+        if (c.style & kStyleDigitsOnly)
+          e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), e));
+        if (c.style & kStyleReadOnly) e->setReadOnly(true);
+        if (c.style & kStylePassword) e->setEchoMode(QLineEdit::Password);
+        w = e;
+        break;
+      }
+      case ControlKind::ComboEdit:
+      case ControlKind::ComboList: {
+        auto* cb = new QComboBox(parent);
+        cb->setEditable(c.kind == ControlKind::ComboEdit);
+        cb->setMaxVisibleItems(12);
+        w = cb;
+        break;
+      }
+      case ControlKind::ProgressBar: {
+        auto* p = new QProgressBar(parent);
+        p->setRange(0, 100);
+        p->setValue(0);
+        p->setTextVisible(false);
+        w = p;
+        break;
+      }
+      case ControlKind::IpAddress:
+        w = new IpAddressEdit(parent);
+        break;
+      case ControlKind::Tab:
+        continue;  // the main window makes its own tab control
+    }
+    w->setFont(font);
+    int h = u.toPixelsY(c.h);
+    if (c.kind == ControlKind::ComboEdit || c.kind == ControlKind::ComboList) {
+      // A drop-down's height in the template includes its open list.
+      h = std::min(h, w->sizeHint().height());
+    }
+    w->setGeometry(u.toPixelsX(c.x), u.toPixelsY(c.y), u.toPixelsX(c.w), h);
+    if (c.style & kStyleHidden) w->setVisible(false);
+    if (c.style & kStyleDisabled) w->setEnabled(false);
+    if (c.kind == ControlKind::GroupBox) w->lower();
+    controls.Register(c.id, w, c.kind, (c.style & kStyleSorted) != 0, inGroup);
+    if (c.items) {
+      const QStringList items = QString::fromUtf8(c.items).split(QLatin1Char('\n'));
+      for (const QString& item : items) controls.AddItem(c.id, item);
+    }
+  }
+}
+
+}  // namespace deveder

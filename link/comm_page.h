@@ -1,0 +1,46 @@
+// The communication page's logic: port type, port box and baud rate, kept
+// current by the port walk every 100 ms.
+#pragma once
+
+#include "link/port_walk.h"
+#include "pages/core/page_logic.h"
+
+namespace deveder {
+
+inline constexpr int kCommTimerId = 1;
+inline constexpr int kCommTimerPeriodMs = 100;
+
+enum CommControl {
+  kPortBox = 1005,
+  kPortTypeBox = 1008,
+  kBaudBox = 1199,
+};
+
+class CommPage : public PageLogic {
+ public:
+  explicit CommPage(DeviceSource& source) : source_(source) {}
+
+  int DialogId() const override { return 130; }
+  // Initialisation: USB mode, 9600 baud, the first walk.
+  void OnCreate(PageContext& ctx) override;
+  // Selection changes of the port type box and the baud box.
+  bool OnControl(int id, ControlEvent event, PageContext& ctx) override;
+
+  // One tick of timer 1. True when the selection had to be re-made: the
+  // main window then reads the page it shows if that is page 1, 2 or 3.
+  bool Tick(PageContext& ctx);
+
+  int BaudValue() const { return baud_; }
+  int SelectedIndex() const { return selected_; }
+  int KnownCount() const { return known_; }
+  const PortTable& Table() const { return table_; }
+
+ private:
+  DeviceSource& source_;
+  PortTable table_;
+  int baud_ = 9600;
+  int selected_ = -1;
+  int known_ = 0;
+};
+
+}  // namespace deveder
