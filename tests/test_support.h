@@ -10,7 +10,7 @@
 #include "link/port.h"
 #include "pages/core/page_context.h"
 
-namespace deveder::testing {
+namespace deveder::tst {
 
 // Open descriptors of this process.
 inline int CountOpenFds() {
@@ -51,4 +51,4 @@ class RecordingUi : public Ui {
   QString lastInitialName, lastFilter;
 };
 
-}  // namespace deveder::testing
+}  // namespace deveder::tst

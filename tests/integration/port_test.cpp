@@ -11,8 +11,8 @@
 #include "test_support.h"
 
 using namespace deveder;
-using deveder::testing::CountOpenFds;
-using deveder::testing::SerialFlag;
+using deveder::tst::CountOpenFds;
+using deveder::tst::SerialFlag;
 using Clock = std::chrono::steady_clock;
 
 namespace {

@@ -1,0 +1,154 @@
+// The main window offscreen: tabs, titles, page switching and first reads.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTabBar>
+
+#include "app/app.h"
+#include "app/main_window.h"
+#include "protocol/text_codec.h"
+#include "test_support.h"
+
+using namespace deveder;
+
+namespace {
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "test_gui";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+class NoDevices : public DeviceSource {
+ public:
+  bool UsbPrinters(std::vector<std::string>& paths) override {
+    paths = usb;
+    return true;
+  }
+  bool SerialPorts(std::vector<std::string>&) override { return true; }
+  std::vector<std::string> usb;
+};
+
+// A page that counts its reads; a read succeeds unless told otherwise.
+struct ReadLog {
+  int reads[7] = {};
+  bool fail = false;
+};
+
+class CountingPage : public PageLogic {
+ public:
+  CountingPage(int dialogId, int index, ReadLog& log) : id_(dialogId), index_(index), log_(log) {}
+  int DialogId() const override { return id_; }
+  bool OnControl(int, ControlEvent, PageContext&) override { return false; }
+  bool NeedsRead() const override { return !readOnce_; }
+  void Read(PageContext&) override {
+    ++log_.reads[index_];
+    if (!log_.fail) readOnce_ = true;
+  }
+
+ private:
+  int id_, index_;
+  ReadLog& log_;
+  bool readOnce_ = false;
+};
+
+std::unique_ptr<CDEVederDlg> MakeWindow(int lang, ReadLog& log, std::vector<std::string> usb = {},
+                                       NoDevices** devices = nullptr) {
+  App();
+  auto source = std::make_unique<NoDevices>();
+  source->usb = std::move(usb);
+  if (devices) *devices = source.get();
+  PageLogics p;
+  p.setup = std::make_unique<CountingPage>(144, 1, log);
+  p.bluetooth = std::make_unique<CountingPage>(132, 2, log);
+  p.wifi = std::make_unique<CountingPage>(162, 3, log);
+  p.font = std::make_unique<CountingPage>(134, 4, log);
+  p.test = std::make_unique<CountingPage>(148, 5, log);
+  p.firmware = std::make_unique<CountingPage>(136, 6, log);
+  return std::make_unique<CDEVederDlg>(lang, std::move(source), std::move(p));
+}
+
+QStringList Titles(const CDEVederDlg& w) {
+  QStringList t;
+  for (int i = 0; i < w.Tabs()->Bar()->count(); ++i) t << w.Tabs()->Bar()->tabText(i);
+  return t;
+}
+
+}  // namespace
+
+TEST(MainWindow, TitlesAndTabsInBothLanguages) {
+  ReadLog log;
+  auto en = MakeWindow(kLangEnglish, log);
+  EXPECT_EQ(en->windowTitle(), "DividiVidi  V1.05.210518");
+  EXPECT_EQ(Titles(*en), (QStringList{"COMM", "SETUP", "BT SETUP", "DATA", "FONT", "TEST", "FIRMWARE"}));
+  auto zh = MakeWindow(kLangChinese, log);
+  EXPECT_EQ(zh->windowTitle(), QStringLiteral("Zivuvo机工具 V1.05.210518"));
+  EXPECT_EQ(Titles(*zh), (QStringList{QStringLiteral("通信设定"), QStringLiteral("通用设置"), QStringLiteral("蓝牙配置"),
+                                      QStringLiteral("WIFI配置"), QStringLiteral("字体下载"), QStringLiteral("测试"),
+                                      QStringLiteral("程序更新")}));
+  // The English window is one dialog unit shorter.
+  EXPECT_LT(en->height(), zh->height() + 1);
+}
+
+TEST(MainWindow, OnePageVisibleAtATimeTwentyPixelsBelowTheClientTop) {
+  ReadLog log;
+  auto w = MakeWindow(kLangEnglish, log);
+  w->show();
+  const int clientTop = w->Tabs()->ClientRect().top();
+  for (int i = 0; i < kPageCount; ++i) {
+    EXPECT_EQ(w->Page(i)->parentWidget(), w->Tabs());
+    EXPECT_EQ(w->Page(i)->geometry().top(), clientTop + 20);
+  }
+  EXPECT_EQ(w->CurrentPage(), 0);
+  for (int target : {4, 0, 6, 5}) {
+    w->Tabs()->Bar()->setCurrentIndex(target);
+    EXPECT_EQ(w->CurrentPage(), target);
+    for (int i = 0; i < kPageCount; ++i) EXPECT_EQ(w->Page(i)->isVisible(), i == target) << i;
+  }
+}
+
+TEST(MainWindow, FirstTurnReadsOnceAndAgainOnlyAfterAFailure) {
+  ReadLog log;
+  auto w = MakeWindow(kLangEnglish, log);
+  w->SwitchPage(1);
+  w->SwitchPage(0);
+  w->SwitchPage(1);
+  EXPECT_EQ(log.reads[1], 1);
+
+  log.fail = true;
+  w->SwitchPage(2);
+  w->SwitchPage(0);
+  w->SwitchPage(2);
+  EXPECT_EQ(log.reads[2], 2);  // the failed read leaves the flag clear
+  log.fail = false;
+  w->SwitchPage(3);
+  w->SwitchPage(3);
+  EXPECT_EQ(log.reads[3], 1);
+  // The font, test and firmware pages never talk to the printer.
+  for (int i : {4, 5, 6, 0}) w->SwitchPage(i);
+  EXPECT_EQ(log.reads[0] + log.reads[4] + log.reads[5] + log.reads[6], 0);
+}
+
+TEST(MainWindow, TickReadsTheShownPageWhenTheSelectionIsRemadeButNotDuringAnAction) {
+  ReadLog log;
+  NoDevices* devices = nullptr;
+  auto w = MakeWindow(kLangEnglish, log, {}, &devices);
+  w->SwitchPage(1);
+  ASSERT_EQ(log.reads[1], 1);
+  devices->usb = {"/dev/usb/lp0"};
+  ASSERT_TRUE(w->BeginAction());  // an action waits: the re-read is skipped
+  w->TickComm();
+  w->EndAction();
+  EXPECT_EQ(log.reads[1], 1);
+  EXPECT_EQ(w->Link().portPath, "/dev/usb/lp0");
+  devices->usb = {"/dev/usb/lp1"};
+  w->Page(0)->Controls().SetCurrentIndex(1005, -1);
+  w->TickComm();  // selection re-made: read again whatever the flag
+  EXPECT_EQ(log.reads[1], 2);
+  w->SwitchPage(5);
+  w->Page(0)->Controls().SetCurrentIndex(1005, -1);
+  w->TickComm();
+  EXPECT_EQ(log.reads[5], 0);
+}
