@@ -1,0 +1,34 @@
+// Round trips of command lines against the instantly answering simulator.
+#include <memory>
+
+#include "bench/bench_util.h"
+#include "link/port.h"
+#include "protocol/command_line.h"
+#include "sim/printer_sim.h"
+
+namespace deveder::bench {
+
+void BenchLink() {
+  sim::PrinterSim printer;
+  if (!printer.Start()) return;
+  char buf[kLineBufferSize];
+  const std::string line = GetvarLine({"density", 0, 31}, LineForm::Named);
+  for (bool serial : {false, true}) {
+    SetSerialPortFlag(serial);
+    ScopedPort port(OpenPrinterPort(printer.PortPath()));
+    auto roundTrip = [&] {
+      PortWrite(port.get(), line.data(), static_cast<int>(line.size()));
+      PortReadReply(port.get(), buf, sizeof buf - 1);
+    };
+    const char* mode = serial ? "serial" : "USB";
+    Row(std::string("getvar round trip, ") + mode, MedianMs(50, roundTrip), "ms",
+        serial ? "includes the 5 ms write pause and the 20 ms inter-byte gap" : "");
+    Row(std::string("23-line exchange, ") + mode, MedianMs(10, [&] {
+          for (int i = 0; i < 23; ++i) roundTrip();
+        }),
+        "ms");
+  }
+  SetSerialPortFlag(false);
+}
+
+}  // namespace deveder::bench
