@@ -82,8 +82,18 @@ CDEVederDlg::CDEVederDlg(int langId, std::unique_ptr<DeviceSource> source, PageL
   // Pages are children of the tab control, lowered below its client top.
   QRect area = tabs_->ClientRect();
   area.setTop(area.top() + kPageTopOffset);
+  using Make = PageWidget* (*)(PageHost&, std::unique_ptr<PageLogic>, QWidget*);
+  const Make makers[kPageCount] = {
+      [](PageHost& h, std::unique_ptr<PageLogic> l, QWidget* p) -> PageWidget* { return new TABComm(h, std::move(l), p); },
+      [](PageHost& h, std::unique_ptr<PageLogic> l, QWidget* p) -> PageWidget* { return new CTabSetup(h, std::move(l), p); },
+      [](PageHost& h, std::unique_ptr<PageLogic> l, QWidget* p) -> PageWidget* { return new TABConfig(h, std::move(l), p); },
+      [](PageHost& h, std::unique_ptr<PageLogic> l, QWidget* p) -> PageWidget* { return new CTabWIFI(h, std::move(l), p); },
+      [](PageHost& h, std::unique_ptr<PageLogic> l, QWidget* p) -> PageWidget* { return new TABFont(h, std::move(l), p); },
+      [](PageHost& h, std::unique_ptr<PageLogic> l, QWidget* p) -> PageWidget* { return new CTABTest(h, std::move(l), p); },
+      [](PageHost& h, std::unique_ptr<PageLogic> l, QWidget* p) -> PageWidget* { return new TABFirmware(h, std::move(l), p); },
+  };
   for (int i = 0; i < kPageCount; ++i) {
-    auto* page = new PageWidget(*this, std::move(order[i]), tabs_);
+    PageWidget* page = makers[i](*this, std::move(order[i]), tabs_);
     page->setGeometry(area);
     pages_[static_cast<std::size_t>(i)] = page;
     page->Create();

@@ -60,13 +60,35 @@ class PageWidget : public QWidget, public Ui {
   QString timedCaption_;
 };
 
-// The pages of the tool, each a thin class over its logic.
-class TABComm;
-class CTabSetup;
-class TABConfig;
-class CTabWIFI;
-class TABFont;
-class CTABTest;
-class TABFirmware;
+// The pages of the tool, each a thin class over its logic: the widgets come
+// from the page's template, the behaviour from its logic.
+class TABComm : public PageWidget {
+ public:
+  using PageWidget::PageWidget;
+};
+class CTabSetup : public PageWidget {
+ public:
+  using PageWidget::PageWidget;
+};
+class TABConfig : public PageWidget {
+ public:
+  using PageWidget::PageWidget;
+};
+class CTabWIFI : public PageWidget {
+ public:
+  using PageWidget::PageWidget;
+};
+class TABFont : public PageWidget {
+ public:
+  using PageWidget::PageWidget;
+};
+class CTABTest : public PageWidget {
+ public:
+  using PageWidget::PageWidget;
+};
+class TABFirmware : public PageWidget {
+ public:
+  using PageWidget::PageWidget;
+};
 
 }  // namespace deveder

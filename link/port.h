@@ -39,6 +39,10 @@ bool SerialPortFlag();
 void SetPortPumpHook(std::function<void()> pump);
 void CallPortPump();
 
+// Sees every byte that crosses the port: `sent` true for bytes written.
+// Used for support traces; no hook, no cost.
+void SetPortTraceHook(std::function<void(bool sent, const char* bytes, int count)> trace);
+
 // The fault of the last failing operation and the OS text behind it.
 PortFault PortLastFault();
 std::string PortLastErrorText();

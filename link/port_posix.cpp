@@ -37,6 +37,7 @@ struct IoRecord {
 struct PortState {
   bool serialFlag = false;
   std::function<void()> pump;
+  std::function<void(bool, const char*, int)> trace;
   PortFault lastFault = PortFault::None;
   int lastErrno = 0;
   PortHandle open = kInvalidPortHandle;
@@ -128,6 +129,7 @@ bool WriteSome(int fd, IoRecord& w) {
   while (w.done < w.length) {
     ssize_t n = ::write(fd, w.out + w.done, static_cast<size_t>(w.length - w.done));
     if (n > 0) {
+      if (State().trace) State().trace(true, w.out + w.done, static_cast<int>(n));
       w.done += static_cast<int>(n);
       continue;
     }
@@ -142,7 +144,10 @@ bool WriteSome(int fd, IoRecord& w) {
 // On a tty, read() == 0 after readiness is a hang-up.
 int ReadSome(int fd, char* buf, int cap) {
   ssize_t n = ::read(fd, buf, static_cast<size_t>(cap));
-  if (n > 0) return static_cast<int>(n);
+  if (n > 0) {
+    if (State().trace) State().trace(false, buf, static_cast<int>(n));
+    return static_cast<int>(n);
+  }
   if (n < 0 && IsTransient(errno)) return 0;
   SetFault(PortFault::DeviceFailure, n < 0 ? errno : EIO);
   return -1;
@@ -153,6 +158,7 @@ int ReadSome(int fd, char* buf, int cap) {
 void SetSerialPortFlag(bool serial) { State().serialFlag = serial; }
 bool SerialPortFlag() { return State().serialFlag; }
 void SetPortPumpHook(std::function<void()> pump) { State().pump = std::move(pump); }
+void SetPortTraceHook(std::function<void(bool, const char*, int)> trace) { State().trace = std::move(trace); }
 void CallPortPump() {
   if (State().pump) State().pump();
 }

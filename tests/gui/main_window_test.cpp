@@ -101,6 +101,13 @@ TEST(MainWindow, OnePageVisibleAtATimeTwentyPixelsBelowTheClientTop) {
     EXPECT_EQ(w->Page(i)->parentWidget(), w->Tabs());
     EXPECT_EQ(w->Page(i)->geometry().top(), clientTop + 20);
   }
+  EXPECT_NE(dynamic_cast<TABComm*>(w->Page(0)), nullptr);
+  EXPECT_NE(dynamic_cast<CTabSetup*>(w->Page(1)), nullptr);
+  EXPECT_NE(dynamic_cast<TABConfig*>(w->Page(2)), nullptr);
+  EXPECT_NE(dynamic_cast<CTabWIFI*>(w->Page(3)), nullptr);
+  EXPECT_NE(dynamic_cast<TABFont*>(w->Page(4)), nullptr);
+  EXPECT_NE(dynamic_cast<CTABTest*>(w->Page(5)), nullptr);
+  EXPECT_NE(dynamic_cast<TABFirmware*>(w->Page(6)), nullptr);
   EXPECT_EQ(w->CurrentPage(), 0);
   for (int target : {4, 0, 6, 5}) {
     w->Tabs()->Bar()->setCurrentIndex(target);
