@@ -1,0 +1,121 @@
+#include "cli/cli_session.h"
+
+#include <unistd.h>
+
+#include <chrono>
+
+#include "link/port.h"
+#include "link/port_walk.h"
+#include "protocol/text_codec.h"
+#include "resources/dialog_template.h"
+
+namespace deveder::cli {
+
+void CliUi::ShowMessage(const QString& text) {
+  failed = true;
+  shown.push_back(text);
+  std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+}
+
+void CliUi::ShowTimedMessage(const QString& text, const QString&) {
+  shown.push_back(text);
+  std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+}
+
+std::optional<QString> CliUi::ChooseOpenFile(const QString&, const QString&) { return std::nullopt; }
+
+void CliControls::SetProgress(int id, int position) {
+  MemoryControls::SetProgress(id, position);
+  if (position == lastShown_) return;
+  lastShown_ = position;
+  if (isatty(STDERR_FILENO)) {
+    const int width = 40;
+    const int filled = std::max(0, std::min(width, position * width / 100));
+    std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                 std::string(static_cast<std::size_t>(width - filled), ' ').c_str(), position);
+    barOpen_ = true;
+  } else {
+    std::fprintf(stderr, "%d%%\n", position);
+  }
+  std::fflush(stderr);
+}
+
+void CliControls::SetVisible(int id, bool visible) {
+  MemoryControls::SetVisible(id, visible);
+  if (!visible && Progress(id) >= 0) FinishProgress();
+}
+
+void CliControls::FinishProgress() {
+  if (barOpen_) std::fprintf(stderr, "\n");
+  barOpen_ = false;
+}
+
+Session::Session(Options options) : options_(std::move(options)) {
+  lang_ = options_.lang ? options_.lang : SystemDefaultLangId();
+  SetSerialPortFlag(options_.serial);
+  if (!options_.traceFile.empty()) {
+    trace_ = std::fopen(options_.traceFile.c_str(), "w");
+    if (!trace_) {
+      std::fprintf(stderr, "deveder-cli: cannot write the trace %s\n", options_.traceFile.c_str());
+    } else {
+      const auto start = std::chrono::steady_clock::now();
+      std::FILE* f = trace_;
+      SetPortTraceHook([f, start](bool sent, const char* bytes, int count) {
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        // One line per chunk: time, direction, hex, then the printable view.
+        std::fprintf(f, "%10.3f %s %5d  ", ms, sent ? ">>" : "<<", count);
+        for (int i = 0; i < count; ++i) std::fprintf(f, "%02X ", static_cast<unsigned char>(bytes[i]));
+        std::fprintf(f, " |");
+        for (int i = 0; i < count; ++i) {
+          unsigned char c = static_cast<unsigned char>(bytes[i]);
+          std::fputc(c >= 0x20 && c < 0x7F ? c : '.', f);
+        }
+        std::fprintf(f, "|\n");
+      });
+    }
+  }
+}
+
+Session::~Session() {
+  SetPortTraceHook(nullptr);
+  if (trace_) std::fclose(trace_);
+}
+
+bool Session::ResolvePort() {
+  if (!options_.port.empty()) {
+    port_ = options_.port;
+    return true;
+  }
+  auto source = MakeSystemDeviceSource();
+  PortTable table;
+  ListPrinterPorts(table, *source, options_.serial);
+  if (table.count == 0) return false;
+  port_ = table.paths[0];
+  return true;
+}
+
+PageContext Session::Page::Context(Session& s) {
+  LinkChoice link;
+  link.portPath = QString::fromStdString(s.port_);
+  link.baud = s.options_.baud;
+  return PageContext{*controls, ui, s.printer_, link, s.lang_};
+}
+
+std::unique_ptr<Session::Page> Session::Open(std::unique_ptr<PageLogic> logic) {
+  auto page = std::make_unique<Page>();
+  page->controls = std::make_unique<CliControls>(FindDialogTemplate(logic->DialogId(), lang_));
+  page->logic = std::move(logic);
+  PageContext ctx = page->Context(*this);
+  page->logic->OnCreate(ctx);
+  return page;
+}
+
+int Session::Press(Page& page, int buttonId) {
+  page.ui.failed = false;
+  PageContext ctx = page.Context(*this);
+  page.logic->OnControl(buttonId, ControlEvent::Clicked, ctx);
+  page.controls->FinishProgress();
+  return page.ui.failed ? kExitFailed : kExitOk;
+}
+
+}  // namespace deveder::cli

@@ -1,0 +1,82 @@
+// One run of deveder-cli: the link options, the interface language, the
+// trace, and page actions driven through the pages' own logic over the
+// in-memory control model.
+#pragma once
+
+#include <QString>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "pages/core/memory_controls.h"
+#include "pages/core/page_logic.h"
+
+namespace deveder::cli {
+
+enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
+
+// Messages go to stderr in the chosen language; a failure message marks the
+// action as failed (success shows nothing, or "Read OK" / "Write OK").
+class CliUi : public Ui {
+ public:
+  void ShowMessage(const QString& text) override;
+  void ShowTimedMessage(const QString& text, const QString& caption) override;
+  std::optional<QString> ChooseOpenFile(const QString& initialName, const QString& filter) override;
+  bool failed = false;
+  std::vector<QString> shown;
+};
+
+// The in-memory controls of a page, reporting download progress on stderr.
+class CliControls : public MemoryControls {
+ public:
+  explicit CliControls(const DialogTemplate& dialog) : MemoryControls(dialog) {}
+  void SetProgress(int id, int position) override;
+  void SetVisible(int id, bool visible) override;
+  void FinishProgress();
+
+ private:
+  int lastShown_ = -1;
+  bool barOpen_ = false;
+};
+
+struct Options {
+  std::string port;  // empty: the first entry of the port walk
+  bool serial = false;
+  int baud = 9600;
+  int lang = 0;  // 0: from the locale
+  std::string traceFile;
+};
+
+class Session {
+ public:
+  explicit Session(Options options);
+  ~Session();
+
+  int Lang() const { return lang_; }
+  const std::string& Port() const { return port_; }
+  // Chooses the port (first of the walk when none given). False: none found.
+  bool ResolvePort();
+  PrinterInfo& Printer() { return printer_; }
+
+  // A page of the tool over in-memory controls, created as the window would.
+  struct Page {
+    std::unique_ptr<PageLogic> logic;
+    std::unique_ptr<CliControls> controls;
+    CliUi ui;
+    PageContext Context(Session& s);
+  };
+  std::unique_ptr<Page> Open(std::unique_ptr<PageLogic> logic);
+  // Presses a button of the page; returns the exit code it earned.
+  int Press(Page& page, int buttonId);
+
+ private:
+  Options options_;
+  int lang_;
+  std::string port_;
+  PrinterInfo printer_;
+  std::FILE* trace_ = nullptr;
+};
+
+}  // namespace deveder::cli
