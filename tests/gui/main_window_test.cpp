@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTabBar>
+#include <QTimer>
 
 #include "app/app.h"
 #include "app/main_window.h"
@@ -158,4 +160,32 @@ TEST(MainWindow, TickReadsTheShownPageWhenTheSelectionIsRemadeButNotDuringAnActi
   w->Page(0)->Controls().SetCurrentIndex(1005, -1);
   w->TickComm();
   EXPECT_EQ(log.reads[5], 0);
+}
+
+TEST(MainWindow, TimedMessageClosesItselfAndALaterTickClosesNothingElse) {
+  ReadLog log;
+  auto w = MakeWindow(kLangEnglish, log);
+  w->show();
+  PageWidget* page = w->Page(1);
+  QElapsedTimer clock;
+  clock.start();
+  page->ShowTimedMessage("Read OK", "SETUP");  // returns when the box closed
+  const qint64 ms = clock.elapsed();
+  EXPECT_GE(ms, 400);
+  EXPECT_LT(ms, 5000);
+
+  // The user closes the box first: the timer later finds nothing to close,
+  // and another window with an unrelated title stays open.
+  QWidget other;
+  other.setWindowTitle("unrelated");
+  other.show();
+  QTimer::singleShot(50, [] {
+    for (QWidget* top : QApplication::topLevelWidgets())
+      if (top->isVisible() && top->windowTitle() == "SETUP") top->close();
+  });
+  page->ShowTimedMessage("Write OK", "SETUP");
+  QElapsedTimer wait;
+  wait.start();
+  while (wait.elapsed() < 700) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  EXPECT_TRUE(other.isVisible());
 }
