@@ -87,6 +87,11 @@ IoState PortPollRead(PortHandle handle, int waitMs, int* transferred);
 // Waits (bounded) until written bytes have left the device's output queue.
 bool PortDrainOutput(PortHandle handle, int timeoutMs);
 
+// Gives up a started write: the bytes the descriptor has not taken are
+// dropped, so that a close after a write that timed out does not wait for
+// them once more.
+void PortCancelWrite(PortHandle handle);
+
 // Transmits what is still queued (bounded), then closes.
 void ClosePrinterPort(PortHandle handle);
 

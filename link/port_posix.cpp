@@ -424,6 +424,11 @@ int PortReadToNul(PortHandle handle, void* buffer) {
   return total;
 }
 
+void PortCancelWrite(PortHandle handle) {
+  PortState& s = State();
+  if (handle >= 0 && s.open == handle) s.write.active = false;
+}
+
 bool PortDrainOutput(PortHandle handle, int timeoutMs) {
   if (handle < 0) return false;
   if (!State().isTty) return WaitReady(handle, POLLOUT, timeoutMs, false) > 0;
