@@ -281,9 +281,13 @@ void Interpreter::HandleLine(const std::string& raw) {
     std::vector<std::string> words = QuotedWords(rest);
     if (words.empty()) return;
     if (words[0] == "download" && words.size() >= 3) {
-      const std::string& kind = words[1];
+      // The last field runs to the last quote of the line: a file name may
+      // itself hold quotes.
+      std::vector<std::string> args;
+      if (!SplitArgs(rest, 2, args) || args.size() != 3) return;
+      const std::string& kind = args[1];
       std::string name;
-      std::string sizeText = words[2];
+      std::string sizeText = args[2];
       if (kind == "fontext") {
         std::size_t colon = sizeText.rfind(':');
         if (colon == std::string::npos) return;

@@ -401,11 +401,14 @@ void PrinterSim::Serve() {
       paceNext += std::chrono::microseconds(static_cast<long long>(n) * 10'000'000LL / baud);
       std::this_thread::sleep_until(paceNext);
     }
-    bytesReceived_ += n;
     lastByte = Clock::now();
     quietSent = false;
+    // Counted after the bytes were handled, so a waiter that sees the count
+    // also sees what the bytes caused (log entries, replies).
+    const long total = bytesReceived_.load() + n;
     Feed(buf, static_cast<std::size_t>(n));
-    if (f.hangUpAfterBytes >= 0 && bytesReceived_.load() >= f.hangUpAfterBytes) HangUp();
+    bytesReceived_ = total;
+    if (f.hangUpAfterBytes >= 0 && total >= f.hangUpAfterBytes) HangUp();
   }
 }
 
