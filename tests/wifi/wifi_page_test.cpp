@@ -373,6 +373,17 @@ TEST_F(WifiFixture, FailuresToOpenOrToSend) {
   EXPECT_TRUE(page.NeedsRead());
 }
 
+TEST_F(WifiFixture, AWriteWhoseFirstLineCannotBeWritten) {
+  Start();
+  ReadOk();
+  // A device that opens but refuses every byte.
+  ctx->link.portPath = "/dev/full";
+  const int fds = CountOpenFds();
+  page.WriteWifiSettings(*ctx);
+  EXPECT_EQ(CountOpenFds(), fds);
+  EXPECT_EQ(ui.messages, std::vector<QString>{kMsgConnectionLost});
+}
+
 TEST_F(WifiFixture, ChineseInterfaceSendsGbkAndShowsChineseMessages) {
   Start("TQ250L;250;CPCL,ESCPOS,TSPL;1", kLangChinese);
   Click(kModeAp);
