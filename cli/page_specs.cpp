@@ -1,0 +1,54 @@
+// The three pages the command-line tool reads and writes, by their buttons.
+#include "cli/snapshot.h"
+#include "pages/bluetooth/bluetooth_page.h"
+#if __has_include("pages/settings/settings_page.h")
+#include "pages/settings/settings_page.h"
+#define DEVEDER_HAS_SETTINGS 1
+#endif
+#include "pages/wifi/wifi_page.h"
+
+namespace deveder::cli {
+
+const PageSpec& SettingsSpec() {
+  static const PageSpec spec{
+      "settings",
+      "settings",
+      1016,
+      1017,
+      {"model", "mfg", "sn", "usbd", "density", "heat_section", "heat_time", "speed", "media", "encode", "codepage",
+       "slice_offset", "xoffset", "yoffset", "line_height", "ppl", "app", "app_str", "warn_format", "cover_action",
+       "menu_lang", "msw"},
+      {},
+#ifdef DEVEDER_HAS_SETTINGS
+      [] { return std::unique_ptr<PageLogic>(std::make_unique<SettingsPage>()); }};
+#else
+      [] { return std::unique_ptr<PageLogic>(); }};
+#endif
+  return spec;
+}
+
+const PageSpec& WifiSpec() {
+  static const PageSpec spec{
+      "wifi",
+      "wifi",
+      1059,
+      1060,
+      {"wlan.mac", "wlan.lip", "wlan.mode", "wlan.dhcp", "wlan.ap", "wlan.sta", "wlan.apac"},
+      {{"wlan.mac", 1189}, {"wlan.lip", 1161}},
+      [] { return std::unique_ptr<PageLogic>(std::make_unique<WifiPage>()); }};
+  return spec;
+}
+
+const PageSpec& BluetoothSpec() {
+  static const PageSpec spec{
+      "bt",
+      "bluetooth",
+      1004,
+      1007,
+      {"bluetooth.address", "bluetooth.friendly_name", "bluetooth.bluetooth_pin", "bluetooth.baud", "bluetooth.cod"},
+      {},
+      [] { return std::unique_ptr<PageLogic>(std::make_unique<BluetoothPage>()); }};
+  return spec;
+}
+
+}  // namespace deveder::cli
