@@ -47,9 +47,9 @@ struct DownloadRecord {
 struct FirmwareRecord {
   std::string framing;  // "xor" or "sum"
   std::size_t size = 0;
-  std::uint64_t hash = 0;
+  std::uint64_t hash = 0;  // Fnv1a64 of the image, set when it ends
   bool complete = false;
-  std::uint32_t announcedSize = 0;
+  std::uint32_t announcedSize = 0;  // sum framing
 };
 
 struct Faults {
@@ -59,7 +59,8 @@ struct Faults {
   int splitGapMs = 5;               // between the two halves
   long hangUpAfterBytes = -1;       // close the master after N received bytes
   std::string garbageBeforeReplies; // bytes sent before every reply
-  // Downloads
+  // Downloads; for firmware: no answer to "+" or command 3 (go-ahead), to the
+  // image end or command 6 (confirmation)
   bool noGoAhead = false;
   bool noConfirmation = false;
   // Firmware loaders
