@@ -113,7 +113,9 @@ bool BaudToSpeed(std::uint32_t baud, speed_t& out) {
 int WaitReady(int fd, short events, int ms, bool pump) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
   while (true) {
-    int slice = RemainingMs(deadline);
+    // poll() counts whole milliseconds: round the rest of the wait up, or
+    // its last fraction of a millisecond would spin.
+    int slice = RemainingMs(deadline + std::chrono::microseconds(999));
     if (pump && State().pump) slice = std::min(slice, 2);
     pollfd p{fd, events, 0};
     int r = poll(&p, 1, slice);
