@@ -310,8 +310,9 @@ void PrinterSim::WriteAll(const std::string& bytes) {
   while (off < bytes.size() && master_ >= 0 && !hungUp_) {
     std::size_t len = std::min(slice, bytes.size() - off);
     if (baud > 0) {
-      std::this_thread::sleep_until(next);
+      // A slice is complete at the far end once the line has carried it.
       next += std::chrono::microseconds(static_cast<long long>(len) * 10'000'000LL / baud);
+      std::this_thread::sleep_until(next);
     }
     ssize_t w = write(master_, bytes.data() + off, len);
     if (w > 0) {
@@ -400,7 +401,9 @@ void PrinterSim::Serve() {
     }
     if (baud > 0) {
       // The printer takes bytes no faster than its line carries them.
-      paceNext = std::max(paceNext, Clock::now() - std::chrono::milliseconds(2));
+      // A burst starts with its first byte; the small allowance keeps sleep
+      // overshoot from adding up within a burst.
+      paceNext = std::max(paceNext, Clock::now() - std::chrono::microseconds(200));
       paceNext += std::chrono::microseconds(static_cast<long long>(n) * 10'000'000LL / baud);
       std::this_thread::sleep_until(paceNext);
     }
