@@ -107,6 +107,11 @@ void BluetoothPage::ReadBluetoothSettings(PageContext& ctx) {
       return;
     }
     const int n = PortReadReply(port.get(), buf, sizeof buf - 1);
+    if (PortReplyLost()) {
+      // Silence is an empty answer; a printer that went away is not.
+      ctx.ui.ShowMessage(kMsgConnectionLost);
+      return;
+    }
     const QString text = ReplyToText(buf, n, ctx.langId);
     if (!f.list) {
       c.SetText(f.control, text);
@@ -153,6 +158,11 @@ void BluetoothPage::WriteBluetoothSettings(PageContext& ctx) {
       ctx.ui.ShowMessage(kMsgConnectionLost);
       return;
     }
+  }
+  // "Write OK" only once the lines have left and the printer is still there.
+  if (!PortConfirmOutput(port.get())) {
+    ctx.ui.ShowMessage(kMsgConnectionLost);
+    return;
   }
   port.Close();
   ctx.ui.ShowTimedMessage(LoadString(kStrWriteOk, ctx.langId), LoadString(kStrBtSetup, ctx.langId));

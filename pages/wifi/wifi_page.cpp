@@ -205,7 +205,13 @@ void WifiPage::ReadWifiSettings(PageContext& ctx) {
       ctx.ui.ShowMessage(kMsgConnectionLost);
       return;
     }
-    apply(PortReadToNul(port.get(), buf));
+    const int n = PortReadToNul(port.get(), buf);
+    if (PortReplyLost()) {
+      // Silence is an empty answer; a printer that went away is not.
+      ctx.ui.ShowMessage(kMsgConnectionLost);
+      return;
+    }
+    apply(n);
   }
   readOnce_ = true;
 }
@@ -248,7 +254,11 @@ void WifiPage::WriteWifiSettings(PageContext& ctx) {
     return;
   if (!sendList(kVarAp, kApFields)) return;
   if (!sendList(kVarSta, kStaFields)) return;
-  if (c.Checked(kAutoYes) || c.Checked(kAutoNo)) send(SetvarIntLine(kVarApac, form, c.Checked(kAutoNo) ? 0 : 1));
+  if ((c.Checked(kAutoYes) || c.Checked(kAutoNo)) && !send(SetvarIntLine(kVarApac, form, c.Checked(kAutoNo) ? 0 : 1)))
+    return;
+  // The write reports nothing when it worked, so a printer that went away
+  // during the last lines must be told here.
+  if (!PortConfirmOutput(port.get())) ctx.ui.ShowMessage(kMsgConnectionLost);
 }
 
 }  // namespace deveder
