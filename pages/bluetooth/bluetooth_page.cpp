@@ -66,6 +66,19 @@ std::string FieldValue(const ControlModel& c, const BluetoothField& f, int langI
 
 }  // namespace
 
+void ApplyBluetoothReply(ControlModel& c, int field, const char* reply, int count, int langId) {
+  if (field < 0 || field >= static_cast<int>(std::size(kFields))) return;
+  const BluetoothField& f = kFields[field];
+  const QString text = ReplyToText(reply, count, langId);
+  if (!f.list) {
+    c.SetText(f.control, text);
+  } else if (!text.isEmpty()) {
+    // Every entry begins with an empty text: an empty reply (or none)
+    // leaves the selection as it was rather than picking an entry.
+    SelectItemPrefix(c, f.control, text);
+  }
+}
+
 void BluetoothPage::OnCreate(PageContext& ctx) {
   readOnce_ = false;
   // The lists start with no entry selected.
@@ -112,14 +125,7 @@ void BluetoothPage::ReadBluetoothSettings(PageContext& ctx) {
       ctx.ui.ShowMessage(kMsgConnectionLost);
       return;
     }
-    const QString text = ReplyToText(buf, n, ctx.langId);
-    if (!f.list) {
-      c.SetText(f.control, text);
-    } else if (!text.isEmpty()) {
-      // Every entry begins with an empty text: an empty reply (or none)
-      // leaves the selection as it was rather than picking an entry.
-      SelectItemPrefix(c, f.control, text);
-    }
+    ApplyBluetoothReply(c, static_cast<int>(&f - kFields), buf, n, ctx.langId);
   }
   // The port is closed before the success box, which stays up for a while.
   port.Close();

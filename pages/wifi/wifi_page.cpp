@@ -44,6 +44,8 @@ int AnswerNumber(const char* buf, int count, int langId) {
   return ToInt(ParseDecimal(ReplyToText(buf, count, langId).toStdString()));
 }
 
+}  // namespace
+
 // Puts the comma-separated pieces of a list answer into its five fields, the
 // n-th piece into the n-th field. The walk ends after the piece with no comma
 // behind it or after the fifth field. An empty piece either ends the walk
@@ -65,6 +67,8 @@ void FillListFields(ControlModel& c, const int (&fields)[5], std::string_view an
     pos = comma + 1;
   }
 }
+
+namespace {
 
 // The five field texts of a list value as printer bytes.
 std::vector<std::string> ListItems(const ControlModel& c, const int (&fields)[5], int langId) {
