@@ -368,7 +368,7 @@ void PrinterSim::Unplug() {
   const char c = 'u';
   ssize_t ignored = write(wakePipe_[1], &c, 1);
   (void)ignored;
-  WaitFor([this] { return hungUp_.load(); }, 2000);
+  WaitFor([this] { return HungUpAt() != Clock::time_point{}; }, 2000);  // closed, not just decided
 }
 
 void PrinterSim::Feed(const char* data, std::size_t n) { interpreter_->Feed(data, n); }
