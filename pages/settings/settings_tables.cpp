@@ -99,8 +99,12 @@ QStringList CodePageCaptions() {
 long CodePageNumberOfRow(int row) { return row < kFirstHighRow ? row + 1L : row + kHighRowOffset; }
 
 int CodePageRowOfNumber(long number) {
-  const long row = number < 10000 ? number - 1 : number - kHighRowOffset;
-  return row >= 0 && row < kCodePageCount ? static_cast<int>(row) : -1;
+  // 1 to 93 and 10000 to 10011 are the only numbers with a row; 94 to 9999
+  // would otherwise land on the rows of the 10000 range.
+  if (number >= 1 && number <= kFirstHighRow) return static_cast<int>(number - 1);
+  if (number >= kFirstHighRow + kHighRowOffset && number < kCodePageCount + kHighRowOffset)
+    return static_cast<int>(number - kHighRowOffset);
+  return -1;
 }
 
 void FillAppList(ControlModel& controls, std::uint8_t languageMask, std::string_view modelName) {

@@ -97,7 +97,8 @@ const char* CodePageCaption(int row);
 QStringList CodePageCaptions();
 // The printer's number of a row: row + 1 below 93, row + 9907 from 93 on.
 long CodePageNumberOfRow(int row);
-// The row of a number, or -1 when no row carries it.
+// The row of a number: number - 1 for 1 to 93, number - 9907 for 10000 to
+// 10011; -1 for every other number (0, 94 to 9999, above 10011).
 int CodePageRowOfNumber(long number);
 
 // ---- application list ----------------------------------------------------
