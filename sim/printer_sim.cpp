@@ -248,8 +248,11 @@ bool PrinterSim::WaitFor(const std::function<bool()>& pred, int timeoutMs) const
     if (ok) return true;
     if (changed_.wait_until(lock, std::min(deadline, Clock::now() + std::chrono::milliseconds(5))) ==
             std::cv_status::timeout &&
-        Clock::now() >= deadline)
+        Clock::now() >= deadline) {
+      // The predicate may read the log, which takes the same mutex.
+      lock.unlock();
       return pred();
+    }
   }
 }
 
