@@ -25,12 +25,14 @@ class Exchange {
  public:
   Exchange(PortHandle port, LineForm form, int langId) : port_(port), form_(form), langId_(langId) {}
 
-  // False when the line could not be sent.
+  // False when the line could not be sent, or the printer went away while
+  // its reply was awaited (silence is an empty reply, not a loss).
   bool Ask(const PrinterVar& var) {
     const std::string line = GetvarLine(var, form_);
     if (PortWrite(port_, line.data(), static_cast<int>(line.size())) != 0) return false;
     // Room is kept for the NUL that ends the reply as a C string.
     count_ = PortReadReply(port_, buffer_, kLineBufferSize - 1);
+    if (PortReplyLost()) return false;
     buffer_[count_] = '\0';
     text_ = ReplyToText(buffer_, count_, langId_);
     return true;
@@ -266,6 +268,9 @@ bool SettingsPage::OnWriteSettings(PageContext& ctx) {
   if (plan.tooLong) return refuse(ValueTooLongMessage(lang));
   for (const std::string& line : plan.lines)
     if (PortWrite(port.get(), line.data(), static_cast<int>(line.size())) != 0) return refuse(kMsgConnectionLost);
+  // No reply is read, so only here can a printer that went away during the
+  // last lines be noticed.
+  if (!PortConfirmOutput(port.get())) return refuse(kMsgConnectionLost);
   port.Close();
   if (!plan.complete) return false;
   ctx.ui.ShowTimedMessage(LoadString(kStrWriteOk, lang), LoadString(kStrSetup, lang));

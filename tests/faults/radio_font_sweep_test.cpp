@@ -25,29 +25,22 @@ std::function<std::unique_ptr<PageLogic>()> Make() {
   return [] { return std::unique_ptr<PageLogic>(std::make_unique<Page>()); };
 }
 
-void Report(const std::string& name, const std::vector<long>& cuts) {
-  std::string list;
-  for (long k : cuts) list += (list.empty() ? "" : ",") + std::to_string(k);
-  ::testing::Test::RecordProperty(name, list);
-  std::printf("sweep %s: k = %s\n", name.c_str(), list.c_str());
-}
-
 TEST(FaultSweep, WifiReadAndWrite) {
   SweepAction read{"wifi read", wifi::kDialogId, Make<WifiPage>()};
   read.run = [](PageLogic& p, PageContext& c) { Click(wifi::kReadButton, p, c); };
   read.failureMessages = {kMsgConnectionLost, S(kStrUnconnectPrinter)};
-  Report(read.name, Sweep(read));
+  ReportSweep(read.name, Sweep(read));
 
   SweepAction write = read;
   write.name = "wifi write";
   write.prepare = [](PageLogic& p, PageContext& c) { Click(wifi::kReadButton, p, c); };
   write.run = [](PageLogic& p, PageContext& c) { Click(wifi::kWriteButton, p, c); };
-  Report(write.name, Sweep(write));
+  ReportSweep(write.name, Sweep(write));
 
   SweepAction numbered = read;
   numbered.name = "wifi read, numbered form";
   numbered.modelReply = "TQ80;80;ESCPOS";
-  Report(numbered.name, Sweep(numbered));
+  ReportSweep(numbered.name, Sweep(numbered));
 }
 
 TEST(FaultSweep, BluetoothReadAndUpdate) {
@@ -55,14 +48,14 @@ TEST(FaultSweep, BluetoothReadAndUpdate) {
   read.run = [](PageLogic& p, PageContext& c) { Click(bluetooth::kReadButton, p, c); };
   read.successMessages = {S(kStrReadOk)};
   read.failureMessages = {kMsgConnectionLost, S(kStrUnconnectPrinter)};
-  Report(read.name, Sweep(read));
+  ReportSweep(read.name, Sweep(read));
 
   SweepAction update = read;
   update.name = "bluetooth update";
   update.prepare = [](PageLogic& p, PageContext& c) { Click(bluetooth::kReadButton, p, c); };
   update.run = [](PageLogic& p, PageContext& c) { Click(bluetooth::kUpdateButton, p, c); };
   update.successMessages = {S(kStrWriteOk)};
-  Report(update.name, Sweep(update));
+  ReportSweep(update.name, Sweep(update));
 }
 
 TEST(FaultSweep, FontDownloads) {
@@ -83,7 +76,7 @@ TEST(FaultSweep, FontDownloads) {
     };
     font.run = [](PageLogic& p, PageContext& c) { Click(kFontDownloadButton, p, c); };
     font.failureMessages = {S(kStrUnconnectPrinter), S(kStrCantOpenPrinter), S(kStrCommunicateFail), kMsgConnectionLost};
-    Report(font.name, Sweep(font));
+    ReportSweep(font.name, Sweep(font));
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <set>
 
 #include "protocol/text_codec.h"
@@ -119,6 +120,17 @@ std::vector<long> Sweep(const SweepAction& action) {
   if (action.successMessages.empty()) EXPECT_TRUE(again.messages.empty()) << action.name;
   else EXPECT_EQ(again.messages, action.successMessages) << action.name;
   return tried;
+}
+
+}  // namespace deveder::tst
+
+namespace deveder::tst {
+
+void ReportSweep(const std::string& name, const std::vector<long>& cuts) {
+  std::string list;
+  for (long k : cuts) list += (list.empty() ? "" : ",") + std::to_string(k);
+  ::testing::Test::RecordProperty(name, list);
+  std::printf("sweep %s: k = %s\n", name.c_str(), list.c_str());
 }
 
 }  // namespace deveder::tst

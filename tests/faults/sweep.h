@@ -51,4 +51,7 @@ SweepRun RunOnce(const SweepAction& action, long hangUpAfter);
 // Checks one action at every k of its sweep; returns the k values tried.
 std::vector<long> Sweep(const SweepAction& action);
 
+// Prints and records the k values of one action's sweep.
+void ReportSweep(const std::string& name, const std::vector<long>& cuts);
+
 }  // namespace deveder::tst
