@@ -1,10 +1,7 @@
 // The three pages the command-line tool reads and writes, by their buttons.
 #include "cli/snapshot.h"
 #include "pages/bluetooth/bluetooth_page.h"
-#if __has_include("pages/settings/settings_page.h")
 #include "pages/settings/settings_page.h"
-#define DEVEDER_HAS_SETTINGS 1
-#endif
 #include "pages/wifi/wifi_page.h"
 
 namespace deveder::cli {
@@ -19,11 +16,7 @@ const PageSpec& SettingsSpec() {
        "slice_offset", "xoffset", "yoffset", "line_height", "ppl", "app", "app_str", "warn_format", "cover_action",
        "menu_lang", "msw"},
       {},
-#ifdef DEVEDER_HAS_SETTINGS
       [] { return std::unique_ptr<PageLogic>(std::make_unique<SettingsPage>()); }};
-#else
-      [] { return std::unique_ptr<PageLogic>(); }};
-#endif
   return spec;
 }
 

@@ -426,19 +426,47 @@ int PortReadToNul(PortHandle handle, void* buffer) {
   return total;
 }
 
+namespace {
+
+// True while the device is still there (no hang-up or error pending).
+bool LineUp(PortHandle handle) {
+  pollfd p{handle, 0, 0};
+  if (poll(&p, 1, 0) < 0) return errno == EINTR;
+  return !(p.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
+}  // namespace
+
 bool PortDrainOutput(PortHandle handle, int timeoutMs) {
   if (handle < 0) return false;
-  if (!State().isTty) return WaitReady(handle, POLLOUT, timeoutMs, false) > 0;
+  SetFault(PortFault::None);
+  if (!State().isTty) {
+    const int r = WaitReady(handle, POLLOUT, timeoutMs, false);
+    if (r > 0 && !(r & (POLLHUP | POLLERR | POLLNVAL))) return true;
+    SetFault(r == 0 ? PortFault::TimedOut : PortFault::DeviceFailure, r == 0 ? ETIMEDOUT : EIO);
+    return false;
+  }
   // tcdrain() could block for ever on a stalled line; watch the output
-  // queue instead, with a bound.
+  // queue instead, with a bound. A hang-up empties the queue without
+  // sending it, so the line is checked as well.
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   while (true) {
     int queued = 0;
-    if (ioctl(handle, TIOCOUTQ, &queued) != 0) return false;
+    if (ioctl(handle, TIOCOUTQ, &queued) != 0 || !LineUp(handle)) {
+      SetFault(PortFault::DeviceFailure, EIO);
+      return false;
+    }
     if (queued <= 0) return true;
-    if (Clock::now() >= deadline) return false;
+    if (Clock::now() >= deadline) {
+      SetFault(PortFault::TimedOut, ETIMEDOUT);
+      return false;
+    }
     SleepMs(1);
   }
+}
+
+bool PortConfirmOutput(PortHandle handle) {
+  return PortDrainOutput(handle, PortWriteBoundMs(handle, kConfirmOutputBytes));
 }
 
 void ClosePrinterPort(PortHandle handle) {

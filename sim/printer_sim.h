@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -110,7 +111,12 @@ class PrinterSim {
   std::vector<std::string> Packets() const;  // firmware request packets, byte-exact
   void ClearLog();
   bool HungUp() const { return hungUp_.load(); }
+  // When the line went (steady clock); meaningful once HungUp().
+  std::chrono::steady_clock::time_point HungUpAt() const;
   long BytesReceived() const { return bytesReceived_.load(); }
+  // Closes the line now, as if the printer were unplugged.
+  // Returns once the line is gone (bounded).
+  void Unplug();
   // The line speed the tool set on the slave (tcgetattr on the master).
   std::uint32_t LineBaud() const;
 
@@ -149,6 +155,8 @@ class PrinterSim {
   std::thread thread_;
   std::atomic<bool> running_{false};
   std::atomic<bool> hungUp_{false};
+  std::atomic<bool> unplugAsked_{false};
+  std::chrono::steady_clock::time_point hungUpAt_{};
   std::atomic<long> bytesReceived_{0};
   std::unique_ptr<class Interpreter> interpreter_;
   std::FILE* logFile_ = nullptr;

@@ -66,6 +66,19 @@ std::string FieldValue(const ControlModel& c, const BluetoothField& f, int langI
 
 }  // namespace
 
+void ApplyBluetoothReply(ControlModel& c, int field, const char* reply, int count, int langId) {
+  if (field < 0 || field >= static_cast<int>(std::size(kFields))) return;
+  const BluetoothField& f = kFields[field];
+  const QString text = ReplyToText(reply, count, langId);
+  if (!f.list) {
+    c.SetText(f.control, text);
+  } else if (!text.isEmpty()) {
+    // Every entry begins with an empty text: an empty reply (or none)
+    // leaves the selection as it was rather than picking an entry.
+    SelectItemPrefix(c, f.control, text);
+  }
+}
+
 void BluetoothPage::OnCreate(PageContext& ctx) {
   readOnce_ = false;
   // The lists start with no entry selected.
@@ -107,14 +120,12 @@ void BluetoothPage::ReadBluetoothSettings(PageContext& ctx) {
       return;
     }
     const int n = PortReadReply(port.get(), buf, sizeof buf - 1);
-    const QString text = ReplyToText(buf, n, ctx.langId);
-    if (!f.list) {
-      c.SetText(f.control, text);
-    } else if (!text.isEmpty()) {
-      // Every entry begins with an empty text: an empty reply (or none)
-      // leaves the selection as it was rather than picking an entry.
-      SelectItemPrefix(c, f.control, text);
+    if (PortReplyLost()) {
+      // Silence is an empty answer; a printer that went away is not.
+      ctx.ui.ShowMessage(kMsgConnectionLost);
+      return;
     }
+    ApplyBluetoothReply(c, static_cast<int>(&f - kFields), buf, n, ctx.langId);
   }
   // The port is closed before the success box, which stays up for a while.
   port.Close();
@@ -153,6 +164,11 @@ void BluetoothPage::WriteBluetoothSettings(PageContext& ctx) {
       ctx.ui.ShowMessage(kMsgConnectionLost);
       return;
     }
+  }
+  // "Write OK" only once the lines have left and the printer is still there.
+  if (!PortConfirmOutput(port.get())) {
+    ctx.ui.ShowMessage(kMsgConnectionLost);
+    return;
   }
   port.Close();
   ctx.ui.ShowTimedMessage(LoadString(kStrWriteOk, ctx.langId), LoadString(kStrBtSetup, ctx.langId));

@@ -33,6 +33,12 @@ inline constexpr PrinterVar kVarCod{"bluetooth.cod", 1, 20};
 
 }  // namespace bluetooth
 
+class ControlModel;
+
+// What a reply does to the page: field 0-4 in read order (address, name,
+// PIN, baud list, COD list); `count` reply bytes, 0 when none came.
+void ApplyBluetoothReply(ControlModel& controls, int field, const char* reply, int count, int langId);
+
 class BluetoothPage : public PageLogic {
  public:
   int DialogId() const override { return bluetooth::kDialogId; }

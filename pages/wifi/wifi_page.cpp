@@ -44,6 +44,8 @@ int AnswerNumber(const char* buf, int count, int langId) {
   return ToInt(ParseDecimal(ReplyToText(buf, count, langId).toStdString()));
 }
 
+}  // namespace
+
 // Puts the comma-separated pieces of a list answer into its five fields, the
 // n-th piece into the n-th field. The walk ends after the piece with no comma
 // behind it or after the fifth field. An empty piece either ends the walk
@@ -65,6 +67,8 @@ void FillListFields(ControlModel& c, const int (&fields)[5], std::string_view an
     pos = comma + 1;
   }
 }
+
+namespace {
 
 // The five field texts of a list value as printer bytes.
 std::vector<std::string> ListItems(const ControlModel& c, const int (&fields)[5], int langId) {
@@ -205,7 +209,13 @@ void WifiPage::ReadWifiSettings(PageContext& ctx) {
       ctx.ui.ShowMessage(kMsgConnectionLost);
       return;
     }
-    apply(PortReadToNul(port.get(), buf));
+    const int n = PortReadToNul(port.get(), buf);
+    if (PortReplyLost()) {
+      // Silence is an empty answer; a printer that went away is not.
+      ctx.ui.ShowMessage(kMsgConnectionLost);
+      return;
+    }
+    apply(n);
   }
   readOnce_ = true;
 }
@@ -248,7 +258,11 @@ void WifiPage::WriteWifiSettings(PageContext& ctx) {
     return;
   if (!sendList(kVarAp, kApFields)) return;
   if (!sendList(kVarSta, kStaFields)) return;
-  if (c.Checked(kAutoYes) || c.Checked(kAutoNo)) send(SetvarIntLine(kVarApac, form, c.Checked(kAutoNo) ? 0 : 1));
+  if ((c.Checked(kAutoYes) || c.Checked(kAutoNo)) && !send(SetvarIntLine(kVarApac, form, c.Checked(kAutoNo) ? 0 : 1)))
+    return;
+  // The write reports nothing when it worked, so a printer that went away
+  // during the last lines must be told here.
+  if (!PortConfirmOutput(port.get())) ctx.ui.ShowMessage(kMsgConnectionLost);
 }
 
 }  // namespace deveder

@@ -6,6 +6,8 @@
 // to act.
 #pragma once
 
+#include <string_view>
+
 #include "pages/core/page_logic.h"
 #include "protocol/command_line.h"
 
@@ -60,6 +62,12 @@ class ControlModel;
 // address). Any other mode changes nothing. The AP mask and gateway stay
 // disabled in every mode; the MAC box and local address are never touched.
 void UpdateWifiControls(ControlModel& controls, int mode, int dhcpChoice);
+
+// Puts the comma-separated pieces of a list answer ("wlan.ap", "wlan.sta")
+// into its five fields. An empty piece ends the walk when `emptyEndsWalk`
+// (the access-point list), else it leaves its field and the walk goes on.
+void FillListFields(ControlModel& controls, const int (&fields)[5], std::string_view answer, bool emptyEndsWalk,
+                    int langId);
 
 class WifiPage : public PageLogic {
  public:
