@@ -6,10 +6,7 @@
 #include <map>
 
 #include "cli/cli_commands.h"
-#if __has_include("pages/firmware/firmware_page.h")
 #include "pages/firmware/firmware_page.h"
-#define DEVEDER_HAS_FIRMWARE 1
-#endif
 #include "pages/font/font_page.h"
 #if __has_include("pages/test/test_page.h")
 #include "pages/test/test_page.h"
@@ -51,21 +48,16 @@ int CmdFont(Session& session, const Args& args) {
   }
   if (file.empty()) return Usage("font download needs FILE");
   auto page = session.Open(std::make_unique<FontPage>());
-  page->controls->SetCurrentIndex(1072, kind);
-  page->controls->SetText(1006, QString::fromLocal8Bit(file.c_str()));
-  return session.Press(*page, 1004);
+  page->controls->SetCurrentIndex(kFontKindList, kind);
+  page->controls->SetText(kFontPathEdit, QString::fromLocal8Bit(file.c_str()));
+  return session.Press(*page, kFontDownloadButton);
 }
 
 int CmdFirmware(Session& session, const Args& args) {
   if (args.size() != 2 || args[0] != "download") return Usage("firmware download FILE");
-#ifdef DEVEDER_HAS_FIRMWARE
   auto page = session.Open(std::make_unique<FirmwarePage>());
-  page->controls->SetText(1006, QString::fromLocal8Bit(args[1].c_str()));
-  return session.Press(*page, 1045);
-#else
-  (void)session;
-  return Usage("firmware page not built");
-#endif
+  page->controls->SetText(kFirmwarePathEdit, QString::fromLocal8Bit(args[1].c_str()));
+  return session.Press(*page, kFirmwareDownloadButton);
 }
 
 }  // namespace deveder::cli

@@ -2,6 +2,7 @@
 #include "cli/snapshot.h"
 #include "pages/bluetooth/bluetooth_page.h"
 #include "pages/settings/settings_page.h"
+#include "pages/settings/settings_tables.h"
 #include "pages/wifi/wifi_page.h"
 
 namespace deveder::cli {
@@ -10,8 +11,8 @@ const PageSpec& SettingsSpec() {
   static const PageSpec spec{
       "settings",
       "settings",
-      1016,
-      1017,
+      kSetReadButton,
+      kSetWriteButton,
       {"model", "mfg", "sn", "usbd", "density", "heat_section", "heat_time", "speed", "media", "encode", "codepage",
        "slice_offset", "xoffset", "yoffset", "line_height", "ppl", "app", "app_str", "warn_format", "cover_action",
        "menu_lang", "msw"},
@@ -24,10 +25,10 @@ const PageSpec& WifiSpec() {
   static const PageSpec spec{
       "wifi",
       "wifi",
-      1059,
-      1060,
+      wifi::kReadButton,
+      wifi::kWriteButton,
       {"wlan.mac", "wlan.lip", "wlan.mode", "wlan.dhcp", "wlan.ap", "wlan.sta", "wlan.apac"},
-      {{"wlan.mac", 1189}, {"wlan.lip", 1161}},
+      {{"wlan.mac", wifi::kMacBox}, {"wlan.lip", wifi::kLocalIp}},
       [] { return std::unique_ptr<PageLogic>(std::make_unique<WifiPage>()); }};
   return spec;
 }
@@ -36,8 +37,8 @@ const PageSpec& BluetoothSpec() {
   static const PageSpec spec{
       "bt",
       "bluetooth",
-      1004,
-      1007,
+      bluetooth::kReadButton,
+      bluetooth::kUpdateButton,
       {"bluetooth.address", "bluetooth.friendly_name", "bluetooth.bluetooth_pin", "bluetooth.baud", "bluetooth.cod"},
       {},
       [] { return std::unique_ptr<PageLogic>(std::make_unique<BluetoothPage>()); }};
