@@ -9,6 +9,7 @@
 
 #include "link/port.h"
 #include "pages/core/control_model.h"
+#include "pages/core/page_port.h"
 #include "protocol/printer_info.h"
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
@@ -35,10 +36,6 @@ constexpr BluetoothField kFields[] = {
     {kVarBaud, kBaudList, true, "蓝牙波特率未设置"},
     {kVarCod, kCodList, true, "蓝牙COD未设置"},
 };
-
-PortHandle OpenPagePort(const PageContext& ctx) {
-  return OpenPrinterPort(QFile::encodeName(ctx.link.portPath).toStdString());
-}
 
 // Writes a whole line by starting the write and polling its completion. No
 // window messages are pumped and no pause follows; the wait is bounded by
@@ -106,8 +103,7 @@ void BluetoothPage::ReadBluetoothSettings(PageContext& ctx) {
     return;
   }
   char buf[kLineBufferSize];
-  if (DrainPort(port.get(), buf, sizeof buf) < 0 ||
-      (ctx.printer.namedFormFlag == 0 && ProbePrinterModel(port.get(), buf, sizeof buf, ctx.printer) < 0)) {
+  if (!SettleCommandForm(port.get(), buf, sizeof buf, ctx.printer)) {
     ctx.ui.ShowMessage(kMsgConnectionLost);
     return;
   }

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "link/port.h"
+#include "pages/core/page_port.h"
 #include "protocol/firmware_packets.h"
 #include "resources/strings.h"
 
@@ -177,12 +178,8 @@ void FirmwarePage::ChooseFirmwareFile(PageContext& ctx) {
 bool FirmwarePage::DownloadFirmware(PageContext& ctx) {
   // Replies are waited for with the window's pump running; a click on
   // Download delivered there must not start a second download.
-  if (downloading_) return false;
-  downloading_ = true;
-  struct Reset {
-    bool& flag;
-    ~Reset() { flag = false; }
-  } reset{downloading_};
+  const ReentryGuard guard(downloading_);
+  if (!guard.Entered()) return false;
   auto refuse = [&ctx](int stringId) {
     ctx.ui.ShowMessage(LoadString(stringId, ctx.langId));
     return false;
@@ -202,7 +199,7 @@ bool FirmwarePage::DownloadFirmware(PageContext& ctx) {
   const std::uint32_t size = static_cast<std::uint32_t>(file.size());
 
   std::uint8_t packet[kPacketBufferSize];
-  ScopedPort port(OpenPrinterPort(ctx.link.portPath.toStdString()));
+  ScopedPort port(OpenPagePort(ctx));
   if (!port.valid()) return refuse(kStrUnconnectPrinter);
 
   Transfer transfer{ctx, port.ref(), file, size, packet, {}, {}};

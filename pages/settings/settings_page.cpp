@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "link/port.h"
+#include "pages/core/page_port.h"
 #include "protocol/printer_info.h"
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
@@ -88,7 +89,7 @@ bool SettingsPage::OnReadSettings(PageContext& ctx) {
   const int lang = ctx.langId;
   const bool chinese = lang == kLangChinese;
 
-  ScopedPort port(OpenPrinterPort(ctx.link.portPath.toStdString()));
+  ScopedPort port(OpenPagePort(ctx));
   if (!port.valid()) {
     ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, lang));
     return false;
@@ -250,7 +251,7 @@ SettingsWritePlan BuildSettingsWrite(const ControlModel& c, LineForm form, int l
 
 bool SettingsPage::OnWriteSettings(PageContext& ctx) {
   const int lang = ctx.langId;
-  ScopedPort port(OpenPrinterPort(ctx.link.portPath.toStdString()));
+  ScopedPort port(OpenPagePort(ctx));
   if (!port.valid()) {
     ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, lang));
     return false;

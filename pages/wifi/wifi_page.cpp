@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "link/port.h"
+#include "pages/core/page_port.h"
 #include "pages/core/control_model.h"
 #include "protocol/printer_info.h"
 #include "protocol/text_codec.h"
@@ -22,10 +23,6 @@ namespace deveder {
 using namespace wifi;
 
 namespace {
-
-PortHandle OpenPagePort(const PageContext& ctx) {
-  return OpenPrinterPort(QFile::encodeName(ctx.link.portPath).toStdString());
-}
 
 bool SendLine(PortHandle port, const std::string& line) {
   return PortWrite(port, line.data(), static_cast<int>(line.size())) == 0;
@@ -166,8 +163,7 @@ void WifiPage::ReadWifiSettings(PageContext& ctx) {
     return;
   }
   char buf[kLineBufferSize];
-  if (DrainPort(port.get(), buf, sizeof buf) < 0 ||
-      (ctx.printer.namedFormFlag == 0 && ProbePrinterModel(port.get(), buf, sizeof buf, ctx.printer) < 0)) {
+  if (!SettleCommandForm(port.get(), buf, sizeof buf, ctx.printer)) {
     ctx.ui.ShowMessage(kMsgConnectionLost);
     return;
   }
