@@ -37,22 +37,8 @@ struct BluetoothFixture : ::testing::Test {
     ctx = std::make_unique<PageContext>(PageContext{*controls, ui, info, {QString::fromStdString(printer->PortPath())}, lang});
     page.OnCreate(*ctx);
   }
-  void SetVar(const std::string& name, const std::string& value) {
-    auto lock = printer->Lock();
-    printer->Store().Set(name, value);
-  }
-  // Every line the printer has taken in, once it has handled them all.
-  std::vector<std::string> SettledLines() {
-    {
-      ScopedPort port(OpenPrinterPort(printer->PortPath()));
-      char buf[kLineBufferSize];
-      PortWrite(port.get(), kModel.data(), static_cast<int>(kModel.size()));
-      PortReadReply(port.get(), buf, sizeof buf - 1);
-    }
-    std::vector<std::string> lines = printer->Lines();
-    lines.pop_back();
-    return lines;
-  }
+  void SetVar(const std::string& name, const std::string& value) { tst::SetSimVar(*printer, name, value); }
+  std::vector<std::string> SettledLines() { return tst::SettledLines(*printer); }
   void ReadOk() {
     page.ReadBluetoothSettings(*ctx);
     ASSERT_TRUE(page.ReadOnce());

@@ -14,14 +14,6 @@ using namespace deveder::tst;
 
 namespace {
 
-std::unique_ptr<sim::PrinterSim> StartPrinter() {
-  auto p = std::make_unique<sim::PrinterSim>(sim::Options{});
-  EXPECT_TRUE(p->Start());
-  return p;
-}
-
-QStringList operator+(QStringList a, const char* b) { return a << QString::fromUtf8(b); }
-
 TEST(CliFirmware, DownloadsAndAHangUpFailsWithinASecond) {
   QTemporaryDir dir;
   const QString file = dir.filePath(QStringLiteral("fw.bin"));

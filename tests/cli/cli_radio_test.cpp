@@ -22,16 +22,6 @@ using namespace deveder::tst;
 
 namespace {
 
-std::unique_ptr<sim::PrinterSim> StartPrinter(const std::string& modelReply = "TQ250L;250;CPCL,ESCPOS,TSPL;1") {
-  sim::Options o;
-  o.modelReply = modelReply;
-  auto p = std::make_unique<sim::PrinterSim>(o);
-  EXPECT_TRUE(p->Start());
-  return p;
-}
-
-QStringList operator+(QStringList a, const char* b) { return a << QString::fromUtf8(b); }
-
 // The setvar lines that the window's page sends for a Write right after a
 // Read of `printer` (which is then cleared).
 std::vector<std::string> GuiWriteLines(sim::PrinterSim& printer, PageLogic& page, const DialogTemplate& dialog,

@@ -20,25 +20,8 @@ using namespace deveder::tst;
 
 namespace {
 
-std::unique_ptr<sim::PrinterSim> StartPrinter(const std::string& modelReply = "TQ250L;250;CPCL,ESCPOS,TSPL;1") {
-  sim::Options o;
-  o.modelReply = modelReply;
-  auto p = std::make_unique<sim::PrinterSim>(o);
-  EXPECT_TRUE(p->Start());
-  return p;
-}
-
-QStringList operator+(QStringList a, const char* b) { return a << QString::fromUtf8(b); }
-
-void Set(sim::PrinterSim& p, const std::string& name, const std::string& value) {
-  auto lock = p.Lock();
-  p.Store().Set(name, value);
-}
-
-std::string Get(sim::PrinterSim& p, const std::string& name) {
-  auto lock = p.Lock();
-  return p.Store().Get(name).value_or("(none)");
-}
+void Set(sim::PrinterSim& p, const std::string& name, const std::string& value) { SetSimVar(p, name, value); }
+std::string Get(sim::PrinterSim& p, const std::string& name) { return SimVar(p, name); }
 
 QJsonObject ReadJson(sim::PrinterSim& p, const char* page) {
   CliRun r = RunCli(PortArgs(p) + page + "read" + "--json");

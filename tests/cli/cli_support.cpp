@@ -1,5 +1,7 @@
 #include "cli/cli_support.h"
 
+#include <gtest/gtest.h>
+
 #include <QElapsedTimer>
 
 namespace deveder::tst {
@@ -38,17 +40,12 @@ std::vector<std::string> SetvarLines(const std::vector<std::string>& lines) {
 
 namespace deveder::tst {
 
-std::vector<std::string> SettledLines(sim::PrinterSim& printer) {
-  const std::string marker = "\x1b\x1b! U1 getvar \"model\"\r\n";
-  {
-    ScopedPort port(OpenPrinterPort(printer.PortPath()));
-    char buf[kLineBufferSize];
-    PortWrite(port.get(), marker.data(), static_cast<int>(marker.size()));
-    PortReadReply(port.get(), buf, sizeof buf - 1);
-  }
-  std::vector<std::string> lines = printer.Lines();
-  if (!lines.empty() && lines.back() == marker) lines.pop_back();
-  return lines;
+std::unique_ptr<sim::PrinterSim> StartPrinter(const std::string& modelReply) {
+  sim::Options o;
+  o.modelReply = modelReply;
+  auto p = std::make_unique<sim::PrinterSim>(o);
+  EXPECT_TRUE(p->Start());
+  return p;
 }
 
 QStringList PortArgs(const sim::PrinterSim& printer, const char* lang) {

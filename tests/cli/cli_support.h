@@ -4,8 +4,11 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "test_support.h"
 
 namespace deveder::tst {
 
@@ -31,9 +34,11 @@ class PrinterSim;
 
 namespace deveder::tst {
 
-// Every command line the printer has taken in, once it has handled them all
-// (a marker line is answered after everything sent before it).
-std::vector<std::string> SettledLines(sim::PrinterSim& printer);
+// A started simulated printer.
+std::unique_ptr<sim::PrinterSim> StartPrinter(const std::string& modelReply = "TQ250L;250;CPCL,ESCPOS,TSPL;1");
+
+// Arguments grow one word at a time: PortArgs(p) + "bt" + "read".
+inline QStringList operator+(QStringList a, const char* b) { return a << QString::fromUtf8(b); }
 
 // The simulated printer's port as an argument list: --port PATH --lang en.
 QStringList PortArgs(const sim::PrinterSim& printer, const char* lang = "en");

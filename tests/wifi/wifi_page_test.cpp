@@ -37,27 +37,9 @@ struct WifiFixture : ::testing::Test {
     ctx = std::make_unique<PageContext>(PageContext{*controls, ui, info, {QString::fromStdString(printer->PortPath())}, lang});
     page.OnCreate(*ctx);
   }
-  void SetVar(const std::string& name, const std::string& value) {
-    auto lock = printer->Lock();
-    printer->Store().Set(name, value);
-  }
-  std::string Var(const std::string& name) {
-    auto lock = printer->Lock();
-    return *printer->Store().Get(name);
-  }
-  // Every line the printer has taken in, once it has handled them all: a
-  // getvar round trip of our own goes last and is left out.
-  std::vector<std::string> SettledLines() {
-    {
-      ScopedPort port(OpenPrinterPort(printer->PortPath()));
-      char buf[kLineBufferSize];
-      PortWrite(port.get(), kModel.data(), static_cast<int>(kModel.size()));
-      PortReadReply(port.get(), buf, sizeof buf - 1);
-    }
-    std::vector<std::string> lines = printer->Lines();
-    lines.pop_back();
-    return lines;
-  }
+  void SetVar(const std::string& name, const std::string& value) { tst::SetSimVar(*printer, name, value); }
+  std::string Var(const std::string& name) { return tst::SimVar(*printer, name); }
+  std::vector<std::string> SettledLines() { return tst::SettledLines(*printer); }
   void ReadOk() {
     page.ReadWifiSettings(*ctx);
     ASSERT_TRUE(page.ReadOnce());
