@@ -25,7 +25,13 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent) {
     layout->addWidget(f, 1);
     if (i + 1 < fields_.size()) layout->addWidget(new QLabel(QStringLiteral("."), this));
     // Three digits complete an octet: move on like the platform's control.
-    QObject::connect(f, &QLineEdit::textEdited, this, [this, i](const QString& t) {
+    // An octet above 255 becomes 255 as it is typed.
+    QObject::connect(f, &QLineEdit::textEdited, this, [this, i](const QString& typed) {
+      QString t = typed;
+      if (t.toInt() > 255) {
+        t = QStringLiteral("255");
+        fields_[i]->setText(t);
+      }
       if (t.size() == 3 && i + 1 < fields_.size()) {
         fields_[i + 1]->setFocus();
         fields_[i + 1]->selectAll();

@@ -209,8 +209,18 @@ QSize DialogPixelSize(const DialogTemplate& dialog) {
 
 void BuildDialog(const DialogTemplate& dialog, QWidget* parent, WidgetControls& controls) {
   const DialogUnits u = UnitsForFont(dialog.fontPoints);
+  // Our fonts run wider and taller than the ones the templates were laid out
+  // for; a page larger than the room it is given is shrunk as a whole, type
+  // included, rather than cut off at the tab's edge.
+  double scale = 1.0;
+  const QSize room = parent->size();
+  const QSize natural = DialogPixelSize(dialog);
+  if (room.width() > 0 && room.height() > 0 && natural.width() > 0 && natural.height() > 0)
+    scale = std::min({1.0, double(room.width()) / natural.width(), double(room.height()) / natural.height()});
+  auto px = [&](int units) { return int(units * u.avgCharWidth * scale / 4 + 0.5); };
+  auto py = [&](int units) { return int(units * u.charHeight * scale / 8 + 0.5); };
   QFont font = parent->font();
-  font.setPointSize(dialog.fontPoints);
+  font.setPointSizeF(dialog.fontPoints * scale);
   QButtonGroup* group = nullptr;
   for (const ControlTemplate& c : dialog.controls) {
     const QString caption = QString::fromUtf8(c.caption);
@@ -278,12 +288,12 @@ void BuildDialog(const DialogTemplate& dialog, QWidget* parent, WidgetControls& 
         continue;  // the main window makes its own tab control
     }
     w->setFont(font);
-    int h = u.toPixelsY(c.h);
+    int h = py(c.h);
     if (c.kind == ControlKind::ComboEdit || c.kind == ControlKind::ComboList) {
       // A drop-down's height in the template includes its open list.
       h = std::min(h, w->sizeHint().height());
     }
-    w->setGeometry(u.toPixelsX(c.x), u.toPixelsY(c.y), u.toPixelsX(c.w), h);
+    w->setGeometry(px(c.x), py(c.y), px(c.w), h);
     if (c.style & kStyleHidden) w->setVisible(false);
     if (c.style & kStyleDisabled) w->setEnabled(false);
     if (c.kind == ControlKind::GroupBox) w->lower();

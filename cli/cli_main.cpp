@@ -7,6 +7,7 @@
 
 #include "cli/cli_commands.h"
 #include "link/port.h"
+#include "protocol/command_line.h"
 #include "protocol/printer_info.h"
 #include "protocol/text_codec.h"
 #include "resources/strings.h"

@@ -14,12 +14,12 @@ namespace deveder::cli {
 void CliUi::ShowMessage(const QString& text) {
   failed = true;
   shown.push_back(text);
-  std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+  if (!quiet) std::fprintf(stderr, "%s\n", text.toUtf8().constData());
 }
 
 void CliUi::ShowTimedMessage(const QString& text, const QString&) {
   shown.push_back(text);
-  std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+  if (!quiet) std::fprintf(stderr, "%s\n", text.toUtf8().constData());
 }
 
 std::optional<QString> CliUi::ChooseOpenFile(const QString&, const QString&) { return std::nullopt; }
@@ -60,7 +60,7 @@ Session::Session(Options options) : options_(std::move(options)) {
     } else {
       const auto start = std::chrono::steady_clock::now();
       std::FILE* f = trace_;
-      SetPortTraceHook([f, start](bool sent, const char* bytes, int count) {
+      traceHook_ = [f, start](bool sent, const char* bytes, int count) {
         const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         // One line per chunk: time, direction, hex, then the printable view.
         std::fprintf(f, "%10.3f %s %5d  ", ms, sent ? ">>" : "<<", count);
@@ -71,7 +71,8 @@ Session::Session(Options options) : options_(std::move(options)) {
           std::fputc(c >= 0x20 && c < 0x7F ? c : '.', f);
         }
         std::fprintf(f, "|\n");
-      });
+      };
+      SetPortTraceHook(traceHook_);
     }
   }
 }

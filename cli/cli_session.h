@@ -25,6 +25,7 @@ class CliUi : public Ui {
   void ShowTimedMessage(const QString& text, const QString& caption) override;
   std::optional<QString> ChooseOpenFile(const QString& initialName, const QString& filter) override;
   bool failed = false;
+  bool quiet = false;  // record only
   std::vector<QString> shown;
 };
 
@@ -59,6 +60,8 @@ class Session {
   // Chooses the port (first of the walk when none given). False: none found.
   bool ResolvePort();
   PrinterInfo& Printer() { return printer_; }
+  // The support trace's hook (empty without --trace).
+  const std::function<void(bool, const char*, int)>& TraceHook() const { return traceHook_; }
 
   // A page of the tool over in-memory controls, created as the window would.
   struct Page {
@@ -77,6 +80,7 @@ class Session {
   std::string port_;
   PrinterInfo printer_;
   std::FILE* trace_ = nullptr;
+  std::function<void(bool, const char*, int)> traceHook_;
 };
 
 }  // namespace deveder::cli

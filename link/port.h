@@ -85,7 +85,18 @@ bool PortStartRead(PortHandle handle, void* buffer, int capacity);
 IoState PortPollRead(PortHandle handle, int waitMs, int* transferred);
 
 // Waits (bounded) until written bytes have left the device's output queue.
+// False on a time-out or when the device went away (PortLastFault tells).
 bool PortDrainOutput(PortHandle handle, int timeoutMs);
+
+// The end of an action that only writes: true once everything written has
+// left and the device is still there. A printer unplugged during the last
+// lines is so reported instead of being taken for a success.
+bool PortConfirmOutput(PortHandle handle);
+inline constexpr int kConfirmOutputBytes = 4096;  // what one line may still have queued
+
+// True when the last reply wait ended because the device went away rather
+// than because nothing came.
+inline bool PortReplyLost() { return PortLastFault() == PortFault::DeviceFailure; }
 
 // Gives up a started write: the bytes the descriptor has not taken are
 // dropped, so that a close after a write that timed out does not wait for

@@ -113,7 +113,9 @@ bool BaudToSpeed(std::uint32_t baud, speed_t& out) {
 int WaitReady(int fd, short events, int ms, bool pump) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
   while (true) {
-    int slice = RemainingMs(deadline);
+    // poll() counts whole milliseconds: round the rest of the wait up, or
+    // its last fraction of a millisecond would spin.
+    int slice = RemainingMs(deadline + std::chrono::microseconds(999));
     if (pump && State().pump) slice = std::min(slice, 2);
     pollfd p{fd, events, 0};
     int r = poll(&p, 1, slice);
@@ -424,6 +426,17 @@ int PortReadToNul(PortHandle handle, void* buffer) {
   return total;
 }
 
+namespace {
+
+// True while the device is still there (no hang-up or error pending).
+bool LineUp(PortHandle handle) {
+  pollfd p{handle, 0, 0};
+  if (poll(&p, 1, 0) < 0) return errno == EINTR;
+  return !(p.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
+}  // namespace
+
 void PortCancelWrite(PortHandle handle) {
   PortState& s = State();
   if (handle >= 0 && s.open == handle) s.write.active = false;
@@ -431,17 +444,34 @@ void PortCancelWrite(PortHandle handle) {
 
 bool PortDrainOutput(PortHandle handle, int timeoutMs) {
   if (handle < 0) return false;
-  if (!State().isTty) return WaitReady(handle, POLLOUT, timeoutMs, false) > 0;
+  SetFault(PortFault::None);
+  if (!State().isTty) {
+    const int r = WaitReady(handle, POLLOUT, timeoutMs, false);
+    if (r > 0 && !(r & (POLLHUP | POLLERR | POLLNVAL))) return true;
+    SetFault(r == 0 ? PortFault::TimedOut : PortFault::DeviceFailure, r == 0 ? ETIMEDOUT : EIO);
+    return false;
+  }
   // tcdrain() could block for ever on a stalled line; watch the output
-  // queue instead, with a bound.
+  // queue instead, with a bound. A hang-up empties the queue without
+  // sending it, so the line is checked as well.
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   while (true) {
     int queued = 0;
-    if (ioctl(handle, TIOCOUTQ, &queued) != 0) return false;
+    if (ioctl(handle, TIOCOUTQ, &queued) != 0 || !LineUp(handle)) {
+      SetFault(PortFault::DeviceFailure, EIO);
+      return false;
+    }
     if (queued <= 0) return true;
-    if (Clock::now() >= deadline) return false;
+    if (Clock::now() >= deadline) {
+      SetFault(PortFault::TimedOut, ETIMEDOUT);
+      return false;
+    }
     SleepMs(1);
   }
+}
+
+bool PortConfirmOutput(PortHandle handle) {
+  return PortDrainOutput(handle, PortWriteBoundMs(handle, kConfirmOutputBytes));
 }
 
 void ClosePrinterPort(PortHandle handle) {

@@ -72,6 +72,9 @@ QString ReplyToText(const char* bytes, int count, int langId) {
   if (!bytes || count <= 0) return {};
   const void* nul = std::memchr(bytes, '\0', static_cast<std::size_t>(count));
   std::size_t len = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes) : static_cast<std::size_t>(count);
+  // Both code pages give at least one character for every two bytes, so a
+  // longer reply is over the limit without converting it.
+  if ((len + 1) / 2 > static_cast<std::size_t>(kMaxReplyChars)) return {};
   QString text = FromPrinterBytes(std::string_view(bytes, len), langId);
   if (text.size() > kMaxReplyChars) return {};
   return text;

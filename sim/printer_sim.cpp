@@ -248,8 +248,11 @@ bool PrinterSim::WaitFor(const std::function<bool()>& pred, int timeoutMs) const
     if (ok) return true;
     if (changed_.wait_until(lock, std::min(deadline, Clock::now() + std::chrono::milliseconds(5))) ==
             std::cv_status::timeout &&
-        Clock::now() >= deadline)
+        Clock::now() >= deadline) {
+      // The predicate may read the log, which takes the same mutex.
+      lock.unlock();
       return pred();
+    }
   }
 }
 
@@ -307,8 +310,9 @@ void PrinterSim::WriteAll(const std::string& bytes) {
   while (off < bytes.size() && master_ >= 0 && !hungUp_) {
     std::size_t len = std::min(slice, bytes.size() - off);
     if (baud > 0) {
-      std::this_thread::sleep_until(next);
+      // A slice is complete at the far end once the line has carried it.
       next += std::chrono::microseconds(static_cast<long long>(len) * 10'000'000LL / baud);
+      std::this_thread::sleep_until(next);
     }
     ssize_t w = write(master_, bytes.data() + off, len);
     if (w > 0) {
@@ -351,6 +355,24 @@ void PrinterSim::HangUp() {
   slaveKeep_ = -1;
   if (master_ >= 0) close(master_);
   master_ = -1;
+  std::lock_guard<std::mutex> lock(mutex_);
+  hungUpAt_ = Clock::now();  // from here on nothing reaches the printer
+}
+
+std::chrono::steady_clock::time_point PrinterSim::HungUpAt() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return hungUpAt_;
+}
+
+void PrinterSim::Unplug() {
+  if (hungUp_ || master_ < 0) return;
+  // The serving thread closes the line itself: a descriptor closed under its
+  // poll() would keep the pty alive until that poll returned.
+  unplugAsked_ = true;
+  const char c = 'u';
+  ssize_t ignored = write(wakePipe_[1], &c, 1);
+  (void)ignored;
+  WaitFor([this] { return HungUpAt() != Clock::time_point{}; }, 2000);  // closed, not just decided
 }
 
 void PrinterSim::Feed(const char* data, std::size_t n) { interpreter_->Feed(data, n); }
@@ -369,6 +391,15 @@ void PrinterSim::Serve() {
     pollfd fds[2] = {{master_, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
     int r = poll(fds, 2, quietSent ? 200 : kQuietMs);
     if (!running_) break;
+    if (fds[1].revents & POLLIN) {
+      char drain[16];
+      while (read(wakePipe_[0], drain, sizeof drain) > 0) {
+      }
+    }
+    if (unplugAsked_.exchange(false)) {
+      HangUp();
+      continue;
+    }
     if (r == 0 || !(fds[0].revents & POLLIN)) {
       if (!quietSent && Clock::now() - lastByte >= std::chrono::milliseconds(kQuietMs)) {
         interpreter_->Quiet();
@@ -397,7 +428,9 @@ void PrinterSim::Serve() {
     }
     if (baud > 0) {
       // The printer takes bytes no faster than its line carries them.
-      paceNext = std::max(paceNext, Clock::now() - std::chrono::milliseconds(2));
+      // A burst starts with its first byte; the small allowance keeps sleep
+      // overshoot from adding up within a burst.
+      paceNext = std::max(paceNext, Clock::now() - std::chrono::microseconds(200));
       paceNext += std::chrono::microseconds(static_cast<long long>(n) * 10'000'000LL / baud);
       std::this_thread::sleep_until(paceNext);
     }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -47,9 +48,9 @@ struct DownloadRecord {
 struct FirmwareRecord {
   std::string framing;  // "xor" or "sum"
   std::size_t size = 0;
-  std::uint64_t hash = 0;
+  std::uint64_t hash = 0;  // Fnv1a64 of the image, set when it ends
   bool complete = false;
-  std::uint32_t announcedSize = 0;
+  std::uint32_t announcedSize = 0;  // sum framing
 };
 
 struct Faults {
@@ -59,7 +60,8 @@ struct Faults {
   int splitGapMs = 5;               // between the two halves
   long hangUpAfterBytes = -1;       // close the master after N received bytes
   std::string garbageBeforeReplies; // bytes sent before every reply
-  // Downloads
+  // Downloads; for firmware: no answer to "+" or command 3 (go-ahead), to the
+  // image end or command 6 (confirmation)
   bool noGoAhead = false;
   bool noConfirmation = false;
   // Firmware loaders
@@ -109,7 +111,12 @@ class PrinterSim {
   std::vector<std::string> Packets() const;  // firmware request packets, byte-exact
   void ClearLog();
   bool HungUp() const { return hungUp_.load(); }
+  // When the line went (steady clock); meaningful once HungUp().
+  std::chrono::steady_clock::time_point HungUpAt() const;
   long BytesReceived() const { return bytesReceived_.load(); }
+  // Closes the line now, as if the printer were unplugged.
+  // Returns once the line is gone (bounded).
+  void Unplug();
   // The line speed the tool set on the slave (tcgetattr on the master).
   std::uint32_t LineBaud() const;
 
@@ -148,6 +155,8 @@ class PrinterSim {
   std::thread thread_;
   std::atomic<bool> running_{false};
   std::atomic<bool> hungUp_{false};
+  std::atomic<bool> unplugAsked_{false};
+  std::chrono::steady_clock::time_point hungUpAt_{};
   std::atomic<long> bytesReceived_{0};
   std::unique_ptr<class Interpreter> interpreter_;
   std::FILE* logFile_ = nullptr;

@@ -7,8 +7,12 @@
 #include <optional>
 #include <vector>
 
+#include <string>
+
 #include "link/port.h"
 #include "pages/core/page_context.h"
+#include "protocol/command_line.h"
+#include "sim/printer_sim.h"
 
 namespace deveder::tst {
 
@@ -50,5 +54,30 @@ class RecordingUi : public Ui {
   std::optional<QString> nextFile;
   QString lastInitialName, lastFilter;
 };
+
+// Every command line the printer has taken in, once it has handled them all:
+// a getvar round trip of our own goes last and is left out.
+inline std::vector<std::string> SettledLines(sim::PrinterSim& printer) {
+  const std::string marker = "\x1b\x1b! U1 getvar \"model\"\r\n";
+  {
+    ScopedPort port(OpenPrinterPort(printer.PortPath()));
+    char buf[kLineBufferSize];
+    PortWrite(port.get(), marker.data(), static_cast<int>(marker.size()));
+    PortReadReply(port.get(), buf, sizeof buf - 1);
+  }
+  std::vector<std::string> lines = printer.Lines();
+  if (!lines.empty() && lines.back() == marker) lines.pop_back();
+  return lines;
+}
+
+// A variable of the simulated printer's store.
+inline void SetSimVar(sim::PrinterSim& printer, const std::string& name, const std::string& value) {
+  auto lock = printer.Lock();
+  printer.Store().Set(name, value);
+}
+inline std::string SimVar(sim::PrinterSim& printer, const std::string& name) {
+  auto lock = printer.Lock();
+  return printer.Store().Get(name).value_or("(none)");
+}
 
 }  // namespace deveder::tst

@@ -1,6 +1,7 @@
 #include "pages/core/ip_text.h"
 
 #include <QStringList>
+#include <algorithm>
 
 namespace deveder {
 
@@ -24,7 +25,7 @@ QString JoinIpOctets(const std::array<QString, 4>& octets) {
   for (const QString& o : octets) allBlank = allBlank && o.isEmpty();
   if (allBlank) return {};
   QStringList parts;
-  for (const QString& o : octets) parts << (o.isEmpty() ? QStringLiteral("0") : QString::number(o.toInt()));
+  for (const QString& o : octets) parts << (o.isEmpty() ? QStringLiteral("0") : QString::number(std::min(o.toInt(), 255)));
   return parts.join(QLatin1Char('.'));
 }
 

@@ -11,7 +11,8 @@ namespace deveder {
 // IPv4 address (each 0-255); anything it cannot read leaves all four blank.
 std::array<QString, 4> SplitIpOctets(const QString& text);
 
-// The control's text: all blank → empty; otherwise blank octets count as 0.
+// The control's text: all blank → empty; otherwise blank octets count as 0
+// and an octet above 255 as 255.
 QString JoinIpOctets(const std::array<QString, 4>& octets);
 
 // Both ways at once: the text the control would report after `text` was put in.

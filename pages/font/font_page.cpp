@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "link/port.h"
+#include "pages/core/page_port.h"
 #include "protocol/command_line.h"
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
@@ -104,12 +105,8 @@ void FontPage::ChooseFontFile(PageContext& ctx) {
 bool FontPage::DownloadFontFile(PageContext& ctx) {
   // The pump runs while file data goes out; a click on Download delivered
   // there must not start a second download on the same port.
-  if (downloading_) return false;
-  downloading_ = true;
-  struct Reset {
-    bool& flag;
-    ~Reset() { flag = false; }
-  } reset{downloading_};
+  const ReentryGuard guard(downloading_);
+  if (!guard.Entered()) return false;
 
   ControlModel& controls = ctx.controls;
   const QString path = controls.Text(kFontPathEdit);
@@ -132,7 +129,7 @@ bool FontPage::DownloadFontFile(PageContext& ctx) {
   // The buffer outlives the port: a write still started on it at the close
   // is pushed out from it.
   char buffer[kLineBufferSize];
-  ScopedPort port(OpenPrinterPort(ctx.link.portPath.toStdString()));
+  ScopedPort port(OpenPagePort(ctx));
   if (!port.valid()) return Refuse(ctx, kStrUnconnectPrinter);
 
   // Every failure once the port is open: close it first, then tell the user.

@@ -9,19 +9,13 @@
 #include "app/app.h"
 #include "app/main_window.h"
 #include "protocol/text_codec.h"
+#include "gui/gui_app.h"
 #include "test_support.h"
 
 using namespace deveder;
+using deveder::tst::App;
 
 namespace {
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_gui";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 class NoDevices : public DeviceSource {
  public:

@@ -158,9 +158,33 @@ TEST(Port, HangUpDuringReadIsADeviceFailureWithinASecond) {
     EXPECT_EQ(PortLastFault(), PortFault::DeviceFailure);
     EXPECT_LT(MsSince(t0), 1000);
     EXPECT_EQ(PortReadReply(p, buf, sizeof buf), 0);
+    EXPECT_TRUE(PortReplyLost());
+    EXPECT_FALSE(PortConfirmOutput(p));
     ClosePrinterPort(p);
   }
   EXPECT_EQ(CountOpenFds(), before);
+}
+
+TEST(Port, SilenceIsNoLostReplyAndALiveLineConfirmsItsOutput) {
+  Sim s;
+  s.printer->SetFaults({.silent = true});
+  ScopedPort p(OpenPrinterPort(s.printer->PortPath()));
+  ASSERT_TRUE(p.valid());
+  char buf[kLineBufferSize];
+  ASSERT_EQ(Send(p.get(), ModelRequestLine()), 0);
+  EXPECT_EQ(PortReadOnce(p.get(), buf, sizeof buf, 50), -1);
+  EXPECT_EQ(PortLastFault(), PortFault::TimedOut);
+  EXPECT_FALSE(PortReplyLost());
+  EXPECT_TRUE(PortConfirmOutput(p.get()));
+  s.printer->Unplug();
+  // The kernel finishes a tty hang-up shortly after the other side closed.
+  bool confirmed = true;
+  for (int i = 0; i < 200 && confirmed; ++i) {
+    confirmed = PortConfirmOutput(p.get());
+    if (confirmed) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_FALSE(confirmed);
+  EXPECT_EQ(PortLastFault(), PortFault::DeviceFailure);
 }
 
 TEST(Port, HangUpDuringWriteIsADeviceFailureWithinASecond) {

@@ -1,0 +1,63 @@
+// The settings page against an instantly answering simulator in USB mode:
+// a full Read (drain, probe and every variable of a Chinese system) and a
+// full Write. The Read's floor is the drain's closing silence plus 23 round
+// trips.
+#include <optional>
+
+#include "bench/bench_util.h"
+#include "link/port.h"
+#include "pages/core/memory_controls.h"
+#include "pages/settings/settings_page.h"
+#include "protocol/text_codec.h"
+#include "resources/dialogs.h"
+#include "sim/printer_sim.h"
+
+namespace deveder::bench {
+namespace {
+
+class QuietUi : public Ui {
+ public:
+  void ShowMessage(const QString& text) override { failures.push_back(text); }
+  void ShowTimedMessage(const QString&, const QString&) override {}
+  std::optional<QString> ChooseOpenFile(const QString&, const QString&) override { return std::nullopt; }
+  std::vector<QString> failures;
+};
+
+}  // namespace
+}  // namespace deveder::bench
+
+void BenchSettings() {
+  using namespace deveder;
+  using namespace deveder::bench;
+  const bool serial = SerialPortFlag();
+  SetSerialPortFlag(false);
+
+  sim::Options o;
+  o.modelReply = "TQ250L;250;CPCL,ESCPOS,TSPL";  // numbered form: probed on every Read
+  sim::PrinterSim printer(o);
+  if (!printer.Start()) {
+    Row("settings Read, Chinese, numbered form", 0, "", "FAILED: simulator");
+    SetSerialPortFlag(serial);
+    return;
+  }
+  MemoryControls controls(Dialog144(kLangChinese));
+  QuietUi ui;
+  PrinterInfo info;
+  PageContext ctx{controls, ui, info, LinkChoice{QString::fromStdString(printer.PortPath()), 9600}, kLangChinese};
+  SettingsPage page;
+  page.OnCreate(ctx);
+
+  constexpr int kRuns = 21;
+  bool readOk = true;
+  const double read = MedianMs(kRuns, [&] {
+    printer.ClearLog();
+    readOk = page.OnReadSettings(ctx) && printer.Lines().size() == 23 && readOk;
+  });
+  Row("settings Read, Chinese, numbered form (23 lines)", read, "ms",
+      readOk ? "target 40 ms; floor: 10 ms drain silence + 23 round trips" : "FAILED");
+
+  bool writeOk = true;
+  const double write = MedianMs(kRuns, [&] { writeOk = page.OnWriteSettings(ctx) && writeOk; });
+  Row("settings Write, Chinese, numbered form (22 lines)", write, "ms", writeOk ? "" : "FAILED");
+  SetSerialPortFlag(serial);
+}

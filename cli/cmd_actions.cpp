@@ -1,0 +1,63 @@
+// test, font download and firmware download: the pages' buttons pressed
+// over in-memory controls.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <map>
+
+#include "cli/cli_commands.h"
+#include "pages/firmware/firmware_page.h"
+#include "pages/font/font_page.h"
+#if __has_include("pages/test/test_page.h")
+#include "pages/test/test_page.h"
+#define DEVEDER_HAS_TEST 1
+#endif
+
+namespace deveder::cli {
+
+int CmdTest(Session& session, const Args& args) {
+  static const std::map<std::string, int> buttons = {
+      {"testpage", 1015}, {"bluetooth", 1064}, {"demo", 1104},      {"hexdump", 1066},
+      {"raw", 1068},      {"mark", 1069},      {"calibrate", 1106}, {"factory-default", 1065},
+  };
+  if (args.size() != 1 || !buttons.count(args[0]))
+    return Usage("test needs one of testpage, bluetooth, demo, hexdump, raw, mark, calibrate, factory-default");
+#ifdef DEVEDER_HAS_TEST
+  auto page = session.Open(std::make_unique<TestPage>());
+  return session.Press(*page, buttons.at(args[0]));
+#else
+  (void)session;
+  return Usage("test page not built");
+#endif
+}
+
+int CmdFont(Session& session, const Args& args) {
+  static const std::map<std::string, int> kinds = {{"standard", 0}, {"extended", 1}, {"demo", 2}};
+  if (args.empty() || args[0] != "download") return Usage("font download [--kind standard|extended|demo] FILE");
+  int kind = 0;
+  std::string file;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--kind") {
+      if (i + 1 >= args.size() || !kinds.count(args[i + 1])) return Usage("--kind takes standard, extended or demo");
+      kind = kinds.at(args[++i]);
+    } else if (file.empty()) {
+      file = args[i];
+    } else {
+      return Usage("font download takes one FILE");
+    }
+  }
+  if (file.empty()) return Usage("font download needs FILE");
+  auto page = session.Open(std::make_unique<FontPage>());
+  page->controls->SetCurrentIndex(kFontKindList, kind);
+  page->controls->SetText(kFontPathEdit, QString::fromLocal8Bit(file.c_str()));
+  return session.Press(*page, kFontDownloadButton);
+}
+
+int CmdFirmware(Session& session, const Args& args) {
+  if (args.size() != 2 || args[0] != "download") return Usage("firmware download FILE");
+  auto page = session.Open(std::make_unique<FirmwarePage>());
+  page->controls->SetText(kFirmwarePathEdit, QString::fromLocal8Bit(args[1].c_str()));
+  return session.Press(*page, kFirmwareDownloadButton);
+}
+
+}  // namespace deveder::cli

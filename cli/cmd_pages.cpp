@@ -1,0 +1,162 @@
+// settings / wifi / bt: read and write through the pages' own logic;
+// backup and restore of all three.
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cstdio>
+
+#include "cli/cli_commands.h"
+#include "cli/snapshot.h"
+#include "protocol/text_codec.h"
+
+namespace deveder::cli {
+
+namespace {
+
+// NAME=VALUE arguments as printer bytes in the session's code page.
+bool ParseAssignments(const Args& args, int lang, Values& out, std::string& error) {
+  for (const std::string& a : args) {
+    std::size_t eq = a.find('=');
+    if (eq == std::string::npos || eq == 0) {
+      error = "expected NAME=VALUE, got " + a;
+      return false;
+    }
+    out[a.substr(0, eq)] = ToPrinterBytes(QString::fromUtf8(a.substr(eq + 1)), lang);
+  }
+  return true;
+}
+
+int PageCommand(Session& session, const PageSpec& spec, const Args& args) {
+  if (args.empty()) return Usage(std::string(spec.command) + " needs read or write");
+  const std::string& verb = args[0];
+  if (verb == "read") {
+    bool json = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+      if (args[i] == "--json") json = true;
+      else return Usage("unknown argument " + args[i]);
+    }
+    auto page = session.Open(spec.make());
+    int rc = ReadPage(session, *page, spec);
+    if (rc != kExitOk) return rc;
+    const Values values = CaptureWrite(session, *page, spec);
+    std::fputs((json ? ValuesJson(spec, values, session.Lang()) : ValuesText(spec, values, session.Lang())).c_str(),
+               stdout);
+    return kExitOk;
+  }
+  if (verb == "write") {
+    Values changes;
+    std::string error;
+    if (args.size() < 2) return Usage(std::string(spec.command) + " write needs NAME=VALUE ...");
+    if (!ParseAssignments(Args(args.begin() + 1, args.end()), session.Lang(), changes, error)) return Usage(error);
+    // Names are checked before the printer is touched.
+    for (const auto& [name, value] : changes) {
+      bool known = false;
+      for (const char* v : spec.vars) known = known || name == v;
+      if (!known) return Usage("unknown variable " + name + " for " + spec.command);
+    }
+    auto page = session.Open(spec.make());
+    int rc = ReadPage(session, *page, spec);
+    if (rc != kExitOk) return rc;
+    rc = ApplyValues(session, *page, spec, changes, error);
+    if (rc == kExitUsage) return Usage(error);
+    if (rc != kExitOk) {
+      std::fprintf(stderr, "deveder-cli: %s\n", error.c_str());
+      return rc;
+    }
+    return session.Press(*page, spec.writeButton);
+  }
+  return Usage("unknown verb " + verb + " (read or write)");
+}
+
+const PageSpec* const kAllPages[] = {&SettingsSpec(), &WifiSpec(), &BluetoothSpec()};
+
+// Identity values stay unless asked for: a backup of one printer must not
+// clone its serial number or Bluetooth address onto another.
+bool IsIdentity(const std::string& name) { return name == "sn" || name == "bluetooth.address"; }
+
+}  // namespace
+
+int CmdSettings(Session& session, const Args& args) { return PageCommand(session, SettingsSpec(), args); }
+int CmdWifi(Session& session, const Args& args) { return PageCommand(session, WifiSpec(), args); }
+int CmdBluetooth(Session& session, const Args& args) { return PageCommand(session, BluetoothSpec(), args); }
+
+int CmdBackup(Session& session, const Args& args) {
+  if (args.size() != 1) return Usage("backup needs FILE");
+  QJsonObject all;
+  for (const PageSpec* spec : kAllPages) {
+    auto page = session.Open(spec->make());
+    int rc = ReadPage(session, *page, *spec);
+    if (rc != kExitOk) return rc;
+    const Values values = CaptureWrite(session, *page, *spec);
+    all.insert(QString::fromLatin1(spec->jsonKey),
+               QJsonDocument::fromJson(QByteArray::fromStdString(ValuesJson(*spec, values, session.Lang()))).object());
+  }
+  QFile out(QString::fromStdString(args[0]));
+  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    std::fprintf(stderr, "deveder-cli: cannot write %s\n", args[0].c_str());
+    return kExitFailed;
+  }
+  out.write(QJsonDocument(all).toJson(QJsonDocument::Indented));
+  return out.error() == QFileDevice::NoError ? kExitOk : kExitFailed;
+}
+
+int CmdRestore(Session& session, const Args& args) {
+  bool withIdentity = false;
+  std::string file;
+  for (const std::string& a : args) {
+    if (a == "--with-identity") withIdentity = true;
+    else if (file.empty()) file = a;
+    else return Usage("restore takes one FILE");
+  }
+  if (file.empty()) return Usage("restore needs FILE");
+  QFile in(QString::fromStdString(file));
+  if (!in.open(QIODevice::ReadOnly)) {
+    std::fprintf(stderr, "deveder-cli: cannot read %s\n", file.c_str());
+    return kExitFailed;
+  }
+  QJsonParseError perr{};
+  const QJsonDocument doc = QJsonDocument::fromJson(in.readAll(), &perr);
+  if (perr.error != QJsonParseError::NoError || !doc.isObject()) return Usage(file + " is not a backup (JSON object)");
+  int result = kExitOk;
+  for (const PageSpec* spec : kAllPages) {
+    const QJsonObject saved = doc.object().value(QString::fromLatin1(spec->jsonKey)).toObject();
+    if (saved.isEmpty()) continue;
+    Values changes;
+    for (const char* name : spec->vars) {
+      const QJsonValue v = saved.value(QString::fromLatin1(name));
+      bool shownOnly = false;
+      for (auto [n, id] : spec->shownOnly) shownOnly = shownOnly || std::string(n) == name;
+      if (!v.isString() || shownOnly || (IsIdentity(name) && !withIdentity)) continue;
+      changes[name] = ToPrinterBytes(v.toString(), session.Lang());
+    }
+    auto page = session.Open(spec->make());
+    int rc = ReadPage(session, *page, *spec);
+    if (rc != kExitOk) return rc;
+    std::string error;
+    rc = ApplyValues(session, *page, *spec, changes, error);
+    if (rc != kExitOk) {
+      std::fprintf(stderr, "deveder-cli: %s: %s\n", spec->command, error.c_str());
+      return rc == kExitUsage ? kExitFailed : rc;
+    }
+    rc = session.Press(*page, spec->writeButton);
+    if (rc != kExitOk) return rc;
+    // Read again and compare with the file.
+    auto check = session.Open(spec->make());
+    rc = ReadPage(session, *check, *spec);
+    if (rc != kExitOk) return rc;
+    const Values now = CaptureWrite(session, *check, *spec);
+    for (const auto& [name, value] : changes) {
+      auto it = now.find(name);
+      if (it == now.end() || it->second != value) {
+        std::fprintf(stderr, "differs: %s: file \"%s\", printer \"%s\"\n", name.c_str(),
+                     FromPrinterBytes(value.value_or(""), session.Lang()).toUtf8().constData(),
+                     it == now.end() || !it->second ? "(nothing)"
+                                                    : FromPrinterBytes(*it->second, session.Lang()).toUtf8().constData());
+        result = kExitFailed;
+      }
+    }
+  }
+  return result;
+}
+
+}  // namespace deveder::cli

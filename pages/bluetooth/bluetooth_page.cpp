@@ -1,0 +1,173 @@
+#include "pages/bluetooth/bluetooth_page.h"
+
+#include <QFile>
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "link/port.h"
+#include "pages/core/control_model.h"
+#include "pages/core/page_port.h"
+#include "protocol/printer_info.h"
+#include "protocol/text_codec.h"
+#include "resources/strings.h"
+
+namespace deveder {
+
+using namespace bluetooth;
+
+namespace {
+
+// The five variables in the order both actions handle them, with their
+// control and the message Update shows when the control gives no value.
+struct BluetoothField {
+  PrinterVar var;
+  int control;
+  bool list;
+  const char* missing;  // UTF-8; the same Chinese text in both languages
+};
+
+constexpr BluetoothField kFields[] = {
+    {kVarAddress, kAddressEdit, false, "蓝牙MAC未设置"},
+    {kVarName, kNameEdit, false, "蓝牙名称未设置"},
+    {kVarPin, kPinEdit, false, "蓝牙Pin未设置"},
+    {kVarBaud, kBaudList, true, "蓝牙波特率未设置"},
+    {kVarCod, kCodList, true, "蓝牙COD未设置"},
+};
+
+// Writes a whole line by starting the write and polling its completion. No
+// window messages are pumped and no pause follows; the wait is bounded by
+// the line's write bound, and a device that takes nothing within it counts
+// as lost.
+bool WriteLineUnpumped(PortHandle port, const char* bytes, int length) {
+  if (!PortStartWrite(port, bytes, length)) return false;
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(PortWriteBoundMs(port, length));
+  while (true) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const IoState state = PortPollWrite(port, static_cast<int>(std::max<long long>(left, 1)), nullptr);
+    if (state == IoState::Completed) return true;
+    if (state == IoState::Failed || Clock::now() >= deadline) return false;
+  }
+}
+
+// The value Update sends for a field: the edit's text (the MAC without its
+// colons) or the selected entry's text, as printer bytes.
+std::string FieldValue(const ControlModel& c, const BluetoothField& f, int langId) {
+  QString text = f.list ? CurrentItemText(c, f.control) : c.Text(f.control);
+  if (f.control == kAddressEdit) text.remove(QLatin1Char(':'));
+  return ToPrinterBytes(text, langId);
+}
+
+}  // namespace
+
+void ApplyBluetoothReply(ControlModel& c, int field, const char* reply, int count, int langId) {
+  if (field < 0 || field >= static_cast<int>(std::size(kFields))) return;
+  const BluetoothField& f = kFields[field];
+  const QString text = ReplyToText(reply, count, langId);
+  if (!f.list) {
+    c.SetText(f.control, text);
+  } else if (!text.isEmpty()) {
+    // Every entry begins with an empty text: an empty reply (or none)
+    // leaves the selection as it was rather than picking an entry.
+    SelectItemPrefix(c, f.control, text);
+  }
+}
+
+void BluetoothPage::OnCreate(PageContext& ctx) {
+  readOnce_ = false;
+  // The lists start with no entry selected.
+  ctx.controls.SetCurrentIndex(kBaudList, -1);
+  ctx.controls.SetCurrentIndex(kCodList, -1);
+}
+
+bool BluetoothPage::OnControl(int id, ControlEvent event, PageContext& ctx) {
+  if (event != ControlEvent::Clicked) return false;
+  if (id == kReadButton) {
+    ReadBluetoothSettings(ctx);
+    return true;
+  }
+  if (id == kUpdateButton) {
+    WriteBluetoothSettings(ctx);
+    return true;
+  }
+  return false;
+}
+
+void BluetoothPage::ReadBluetoothSettings(PageContext& ctx) {
+  ScopedPort port(OpenPagePort(ctx));
+  if (!port.valid()) {
+    ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, ctx.langId));
+    return;
+  }
+  char buf[kLineBufferSize];
+  if (!SettleCommandForm(port.get(), buf, sizeof buf, ctx.printer)) {
+    ctx.ui.ShowMessage(kMsgConnectionLost);
+    return;
+  }
+  const LineForm form = FormForFlag(ctx.printer.namedFormFlag);
+  ControlModel& c = ctx.controls;
+  for (const BluetoothField& f : kFields) {
+    const std::string line = GetvarLine(f.var, form);
+    if (PortWrite(port.get(), line.data(), static_cast<int>(line.size())) != 0) {
+      ctx.ui.ShowMessage(kMsgConnectionLost);
+      return;
+    }
+    const int n = PortReadReply(port.get(), buf, sizeof buf - 1);
+    if (PortReplyLost()) {
+      // Silence is an empty answer; a printer that went away is not.
+      ctx.ui.ShowMessage(kMsgConnectionLost);
+      return;
+    }
+    ApplyBluetoothReply(c, static_cast<int>(&f - kFields), buf, n, ctx.langId);
+  }
+  // The port is closed before the success box, which stays up for a while.
+  port.Close();
+  readOnce_ = true;
+  ctx.ui.ShowTimedMessage(LoadString(kStrReadOk, ctx.langId), LoadString(kStrBtSetup, ctx.langId));
+}
+
+void BluetoothPage::WriteBluetoothSettings(PageContext& ctx) {
+  // The line being written lives here until the port has closed: a write
+  // still under way when the port closes is pushed out from this buffer.
+  char work[kLineBufferSize];
+  ScopedPort port(OpenPagePort(ctx));
+  if (!port.valid()) {
+    ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, ctx.langId));
+    return;
+  }
+  if (!readOnce_) {
+    ctx.ui.ShowMessage(LoadString(kStrPleaseReadFirst, ctx.langId));
+    return;
+  }
+  const LineForm form = FormForFlag(ctx.printer.namedFormFlag);
+  for (const BluetoothField& f : kFields) {
+    const std::string value = FieldValue(ctx.controls, f, ctx.langId);
+    if (value.empty()) {
+      ctx.ui.ShowMessage(QString::fromUtf8(f.missing));
+      return;
+    }
+    const std::optional<std::string> line = SetvarTextLine(f.var, form, value);
+    if (!line) {
+      ctx.ui.ShowMessage(ValueTooLongMessage(ctx.langId));
+      return;
+    }
+    const int length = static_cast<int>(line->size());
+    std::memcpy(work, line->data(), line->size());
+    if (!WriteLineUnpumped(port.get(), work, length)) {
+      ctx.ui.ShowMessage(kMsgConnectionLost);
+      return;
+    }
+  }
+  // "Write OK" only once the lines have left and the printer is still there.
+  if (!PortConfirmOutput(port.get())) {
+    ctx.ui.ShowMessage(kMsgConnectionLost);
+    return;
+  }
+  port.Close();
+  ctx.ui.ShowTimedMessage(LoadString(kStrWriteOk, ctx.langId), LoadString(kStrBtSetup, ctx.langId));
+}
+
+}  // namespace deveder

@@ -1,0 +1,60 @@
+// The Bluetooth page: the printer's Bluetooth module (MAC address, friendly
+// name, pairing PIN, module baud rate, class of device).
+//
+// Read fetches the five "bluetooth." variables; Update sends all five back
+// and refuses to run until a Read has run to its end. Both end with a
+// self-closing success box captioned with the page's tab title.
+#pragma once
+
+#include "pages/core/page_logic.h"
+#include "protocol/command_line.h"
+
+namespace deveder {
+
+namespace bluetooth {
+
+inline constexpr int kDialogId = 132;
+
+// Controls of dialog 132.
+inline constexpr int kAddressEdit = 1006;
+inline constexpr int kNameEdit = 1011;
+inline constexpr int kPinEdit = 1010;
+inline constexpr int kBaudList = 1005;
+inline constexpr int kCodList = 1008;
+inline constexpr int kReadButton = 1004;
+inline constexpr int kUpdateButton = 1007;
+
+// The Bluetooth variables (group 1).
+inline constexpr PrinterVar kVarAddress{"bluetooth.address", 1, 16};
+inline constexpr PrinterVar kVarPin{"bluetooth.bluetooth_pin", 1, 17};
+inline constexpr PrinterVar kVarName{"bluetooth.friendly_name", 1, 18};
+inline constexpr PrinterVar kVarBaud{"bluetooth.baud", 1, 19};
+inline constexpr PrinterVar kVarCod{"bluetooth.cod", 1, 20};
+
+}  // namespace bluetooth
+
+class ControlModel;
+
+// What a reply does to the page: field 0-4 in read order (address, name,
+// PIN, baud list, COD list); `count` reply bytes, 0 when none came.
+void ApplyBluetoothReply(ControlModel& controls, int field, const char* reply, int count, int langId);
+
+class BluetoothPage : public PageLogic {
+ public:
+  int DialogId() const override { return bluetooth::kDialogId; }
+  void OnCreate(PageContext& ctx) override;
+  bool OnControl(int id, ControlEvent event, PageContext& ctx) override;
+  bool NeedsRead() const override { return !readOnce_; }
+  void Read(PageContext& ctx) override { ReadBluetoothSettings(ctx); }
+
+  void ReadBluetoothSettings(PageContext& ctx);
+  void WriteBluetoothSettings(PageContext& ctx);
+
+  // True once a Read has run to its end; never cleared again.
+  bool ReadOnce() const { return readOnce_; }
+
+ private:
+  bool readOnce_ = false;
+};
+
+}  // namespace deveder

@@ -1,0 +1,56 @@
+// The settings page: the printer's general settings read and written as one
+// set. A Read asks for every variable with one getvar line and puts each
+// reply into its control; a Write sends the page's contents back, one setvar
+// line per variable. Only a Read that got through all its steps unlocks the
+// Write, for the rest of the run.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "pages/core/page_logic.h"
+#include "pages/settings/settings_tables.h"
+#include "protocol/command_line.h"
+
+namespace deveder {
+
+// The lines of one Write, built from the controls before any is sent.
+struct SettingsWritePlan {
+  std::vector<std::string> lines;  // in order of sending
+  // False when a radio pair of the ESC/POS group has no selected button:
+  // "msw" is missing and the Write ends silently after the other lines.
+  bool complete = true;
+  // The variable whose line would pass 4095 bytes; nullptr when all fit.
+  const char* tooLong = nullptr;
+};
+
+// The Write's lines for the controls in `form`. "app" and "app_str" belong
+// to the set on a Chinese system (2052) only. Controls the page lacks (the
+// heating group of the English layout) read as empty and send nothing.
+SettingsWritePlan BuildSettingsWrite(const ControlModel& controls, LineForm form, int langId);
+
+class SettingsPage : public PageLogic {
+ public:
+  int DialogId() const override { return kSettingsDialogId; }
+  // Clears the read-once flag and fills the code page and application lists.
+  void OnCreate(PageContext& ctx) override;
+  // Read (1016) and Write (1017).
+  bool OnControl(int id, ControlEvent event, PageContext& ctx) override;
+  bool NeedsRead() const override { return !readOnce_; }
+  void Read(PageContext& ctx) override { OnReadSettings(ctx); }
+
+  // Fills the page from the printer. True when every step ran: the
+  // read-once flag is then set and "Read OK" shown. Every failure has shown
+  // one message.
+  bool OnReadSettings(PageContext& ctx);
+  // Sends the page to the printer. True when every line up to "msw" went
+  // out and "Write OK" was shown.
+  bool OnWriteSettings(PageContext& ctx);
+
+  bool ReadOnce() const { return readOnce_; }
+
+ private:
+  bool readOnce_ = false;
+};
+
+}  // namespace deveder

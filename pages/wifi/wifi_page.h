@@ -1,0 +1,99 @@
+// The WiFi page: the printer's WLAN module (mode, DHCP, access-point and
+// station parameters, power-on auto-connect, MAC and local address).
+//
+// READ fetches seven "wlan." variables, WRITE sends five of them back. Until
+// a READ has run to its end, WRITE and the mode and DHCP radio buttons refuse
+// to act.
+#pragma once
+
+#include <string_view>
+
+#include "pages/core/page_logic.h"
+#include "protocol/command_line.h"
+
+namespace deveder {
+
+namespace wifi {
+
+inline constexpr int kDialogId = 162;
+
+// Controls of dialog 162.
+inline constexpr int kMacBox = 1189;
+inline constexpr int kLocalIp = 1161;
+inline constexpr int kModeSta = 1155;
+inline constexpr int kModeAp = 1156;
+inline constexpr int kModeBoth = 1157;
+inline constexpr int kDhcpEnable = 1163;
+inline constexpr int kDhcpDisable = 1164;
+inline constexpr int kApSsid = 1166;
+inline constexpr int kApPassword = 1171;
+inline constexpr int kApIp = 1172;
+inline constexpr int kApMask = 1173;
+inline constexpr int kApGateway = 1174;
+inline constexpr int kStaSsid = 1179;
+inline constexpr int kStaPassword = 1184;
+inline constexpr int kStaIp = 1185;
+inline constexpr int kStaMask = 1186;
+inline constexpr int kStaGateway = 1187;
+inline constexpr int kAutoYes = 1191;
+inline constexpr int kAutoNo = 1192;
+inline constexpr int kReadButton = 1059;
+inline constexpr int kWriteButton = 1060;
+
+// The five fields of each list value, in the order they travel.
+inline constexpr int kApFields[5] = {kApSsid, kApPassword, kApIp, kApMask, kApGateway};
+inline constexpr int kStaFields[5] = {kStaSsid, kStaPassword, kStaIp, kStaMask, kStaGateway};
+
+// The WLAN variables (group 2).
+inline constexpr PrinterVar kVarAp{"wlan.ap", 2, 23};
+inline constexpr PrinterVar kVarSta{"wlan.sta", 2, 24};
+inline constexpr PrinterVar kVarMode{"wlan.mode", 2, 25};
+inline constexpr PrinterVar kVarDhcp{"wlan.dhcp", 2, 26};
+inline constexpr PrinterVar kVarApac{"wlan.apac", 2, 27};
+inline constexpr PrinterVar kVarLip{"wlan.lip", 2, 28};
+inline constexpr PrinterVar kVarMac{"wlan.mac", 2, 29};
+
+}  // namespace wifi
+
+class ControlModel;
+
+// Enables and disables the AP, STA and auto-connect fields for a mode
+// (1 station, 2 access point, 3 both) and a DHCP choice (1 on, 0 fixed
+// address). Any other mode changes nothing. The AP mask and gateway stay
+// disabled in every mode; the MAC box and local address are never touched.
+void UpdateWifiControls(ControlModel& controls, int mode, int dhcpChoice);
+
+// Puts the comma-separated pieces of a list answer ("wlan.ap", "wlan.sta")
+// into its five fields. An empty piece ends the walk when `emptyEndsWalk`
+// (the access-point list), else it leaves its field and the walk goes on.
+void FillListFields(ControlModel& controls, const int (&fields)[5], std::string_view answer, bool emptyEndsWalk,
+                    int langId);
+
+class WifiPage : public PageLogic {
+ public:
+  int DialogId() const override { return wifi::kDialogId; }
+  void OnCreate(PageContext& ctx) override;
+  bool OnControl(int id, ControlEvent event, PageContext& ctx) override;
+  bool NeedsRead() const override { return !readOnce_; }
+  void Read(PageContext& ctx) override { ReadWifiSettings(ctx); }
+
+  void ReadWifiSettings(PageContext& ctx);
+  void WriteWifiSettings(PageContext& ctx);
+
+  // True once a READ has run to its end; never cleared again.
+  bool ReadOnce() const { return readOnce_; }
+  int Mode() const { return mode_; }
+  int DhcpChoice() const { return dhcpChoice_; }
+
+ private:
+  // A mode or DHCP radio button: refused with "please read first" until a
+  // READ has run; otherwise the choice is kept and the fields follow it.
+  void OnModeClicked(int id, int mode, PageContext& ctx);
+  void OnDhcpClicked(int id, int choice, PageContext& ctx);
+
+  bool readOnce_ = false;
+  int mode_ = 0;
+  int dhcpChoice_ = 0;
+};
+
+}  // namespace deveder

@@ -1,0 +1,44 @@
+// deveder-cli through its binary: the firmware download.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "cli/cli_support.h"
+#include "protocol/text_codec.h"
+#include "resources/strings.h"
+#include "sim/printer_sim.h"
+
+using namespace deveder;
+using namespace deveder::tst;
+
+namespace {
+
+TEST(CliFirmware, DownloadsAndAHangUpFailsWithinASecond) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("fw.bin"));
+  {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    QByteArray image(40000, '\0');
+    for (int i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 13 + 1);
+    f.write(image);
+  }
+  auto printer = StartPrinter();
+  CliRun ok = RunCli(PortArgs(*printer) + "firmware" + "download" << file);
+  ASSERT_EQ(ok.exitCode, 0) << ok.err.toStdString();
+  EXPECT_TRUE(ok.err.contains(QStringLiteral("%\n")));  // progress, as plain percentages
+  ASSERT_TRUE(printer->WaitFor([&] { return !printer->Firmware().empty(); }, 2000));
+  EXPECT_EQ(printer->Firmware().back().size, 40000u);
+
+  auto lost = StartPrinter();
+  sim::Faults f;
+  f.hangUpAfterBytes = 20000;
+  lost->SetFaults(f);
+  CliRun r = RunCli(PortArgs(*lost) + "firmware" + "download" << file);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(r.err.contains(LoadString(kStrCommunicateFail, kLangEnglish))) << r.err.toStdString();
+  EXPECT_LT(r.ms, 2500);  // about a second, and the process start
+}
+
+}  // namespace

@@ -1,0 +1,136 @@
+#include "faults/sweep.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <set>
+
+#include "protocol/text_codec.h"
+#include "resources/dialog_template.h"
+
+namespace deveder::tst {
+
+namespace {
+
+bool Contains(const std::vector<QString>& list, const QString& s) {
+  return std::find(list.begin(), list.end(), s) != list.end();
+}
+
+}  // namespace
+
+SweepRun RunOnce(const SweepAction& action, long hangUpAfter) {
+  SweepRun result;
+  sim::Options o;
+  o.modelReply = action.modelReply;
+  sim::PrinterSim printer(o);
+  if (!printer.Start()) {
+    ADD_FAILURE() << "simulator did not start";
+    return result;
+  }
+  SerialFlag flag(action.serial);
+  MemoryControls controls(FindDialogTemplate(action.dialogId, kLangEnglish));
+  RecordingUi ui;
+  PrinterInfo info;
+  PageContext ctx{controls, ui, info, LinkChoice{QString::fromStdString(printer.PortPath()), action.baud}, kLangEnglish};
+  std::unique_ptr<PageLogic> page = action.make();
+  page->OnCreate(ctx);
+  if (action.prepare) action.prepare(*page, ctx);
+  ui.messages.clear();
+  // Everything before this point has reached the printer and been handled.
+  const long before = printer.BytesReceived();
+  if (hangUpAfter == 0) {
+    printer.Unplug();
+  } else if (hangUpAfter > 0) {
+    sim::Faults f = printer.GetFaults();
+    f.hangUpAfterBytes = before + hangUpAfter;
+    printer.SetFaults(f);
+  }
+  result.fdsBefore = CountOpenFds();
+  const auto t0 = std::chrono::steady_clock::now();
+  const bool hungUpAtStart = printer.HungUp();
+  auto lastWrite = std::chrono::steady_clock::time_point{};
+  SetPortTraceHook([&](bool sent, const char*, int) {
+    if (sent) lastWrite = std::chrono::steady_clock::now();
+  });
+  action.run(*page, ctx);
+  SetPortTraceHook(nullptr);
+  result.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  result.hungUpDuring = printer.HungUp();
+  result.messages = ui.messages;
+  // Bytes still in flight reach the printer within a moment.
+  long last = -1;
+  for (int i = 0; i < 20 && printer.BytesReceived() != last; ++i) {
+    last = printer.BytesReceived();
+    printer.WaitFor([&] { return printer.BytesReceived() != last; }, 30);
+  }
+  result.bytesOfAction = printer.BytesReceived() - before;
+  // The kernel finishes a tty hang-up a moment after the printer's side
+  // closed; a write inside that moment is lost without an error.
+  result.hungUpBeforeLastWrite =
+      result.hungUpDuring && printer.HungUpAt() + std::chrono::milliseconds(20) <= lastWrite;
+  // The printer's own two descriptors go with its line; the page's port
+  // must be closed whatever happened.
+  result.fdsAfter = CountOpenFds() + (printer.HungUp() && !hungUpAtStart ? 2 : 0);
+  return result;
+}
+
+std::vector<long> Sweep(const SweepAction& action) {
+  // A clean run tells how many bytes the action sends, so the cuts can be
+  // spread over all of its phases.
+  const SweepRun clean = RunOnce(action, -1);
+  EXPECT_EQ(clean.fdsAfter, clean.fdsBefore) << action.name;
+  if (action.successMessages.empty()) {
+    EXPECT_TRUE(clean.messages.empty()) << action.name << ": " << clean.messages.front().toStdString();
+  } else {
+    EXPECT_EQ(clean.messages, action.successMessages) << action.name;
+  }
+  const long total = clean.bytesOfAction;
+  EXPECT_GT(total, 0) << action.name;
+  std::set<long> cuts = {0, 1};
+  for (int i = 1; i < 12; ++i) cuts.insert(total * i / 12);
+  cuts.insert(std::max(0L, total - 1));
+  std::vector<long> tried;
+  int afterwards = 0;
+  for (long k : cuts) {
+    if (k >= total) continue;
+    tried.push_back(k);
+    const SweepRun r = RunOnce(action, k);
+    SCOPED_TRACE(action.name + ", hang-up after " + std::to_string(k) + " of " + std::to_string(total) + " bytes");
+    EXPECT_LT(r.ms, action.boundMs);
+    EXPECT_EQ(r.fdsAfter, r.fdsBefore);
+    if (!r.hungUpBeforeLastWrite && r.messages == action.successMessages) {
+      // The printer had taken every byte before its line went: a success
+      // (a page that noticed the loss anyway is not wrong either).
+      ++afterwards;
+      continue;
+    }
+    if (r.messages.empty()) {
+      ADD_FAILURE() << "a failure that showed nothing";
+      continue;
+    }
+    for (const QString& m : r.messages) EXPECT_FALSE(Contains(action.successMessages, m)) << m.toStdString();
+    EXPECT_TRUE(Contains(action.failureMessages, r.messages.back())) << r.messages.back().toStdString();
+  }
+  // The unplug at the start always lands inside the action.
+  EXPECT_LT(afterwards, static_cast<int>(tried.size())) << action.name;
+  // And the next action on a fresh printer works.
+  const SweepRun again = RunOnce(action, -1);
+  if (action.successMessages.empty()) EXPECT_TRUE(again.messages.empty()) << action.name;
+  else EXPECT_EQ(again.messages, action.successMessages) << action.name;
+  return tried;
+}
+
+}  // namespace deveder::tst
+
+namespace deveder::tst {
+
+void ReportSweep(const std::string& name, const std::vector<long>& cuts) {
+  std::string list;
+  for (long k : cuts) list += (list.empty() ? "" : ",") + std::to_string(k);
+  ::testing::Test::RecordProperty(name, list);
+  std::printf("sweep %s: k = %s\n", name.c_str(), list.c_str());
+}
+
+}  // namespace deveder::tst

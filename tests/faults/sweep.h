@@ -1,0 +1,57 @@
+// The fault sweep: every action of the tool, with the printer unplugged after
+// k received bytes for k spread across the whole action.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "pages/core/memory_controls.h"
+#include "pages/core/page_logic.h"
+#include "sim/printer_sim.h"
+#include "test_support.h"
+
+namespace deveder::tst {
+
+// One action as the user would run it, on a page of its own.
+struct SweepAction {
+  std::string name;
+  int dialogId = 0;
+  std::function<std::unique_ptr<PageLogic>()> make;
+  bool serial = false;
+  int baud = 9600;
+  std::string modelReply = "TQ250L;250;CPCL,ESCPOS,TSPL;1";
+  // Runs before the fault is armed (a Read before a Write, a file chosen).
+  std::function<void(PageLogic&, PageContext&)> prepare;
+  std::function<void(PageLogic&, PageContext&)> run;
+  // What the user sees when it worked: a message, or nothing (empty).
+  std::vector<QString> successMessages;
+  // Messages a failure may show; the last message shown must be one of them.
+  std::vector<QString> failureMessages;
+  int boundMs = 3000;  // the longest a failed run may take
+};
+
+struct SweepRun {
+  std::vector<QString> messages;
+  double ms = 0;
+  int fdsBefore = 0, fdsAfter = 0;
+  long bytesOfAction = 0;  // what the printer received during `run`
+  bool hungUpDuring = false;  // the line went before the action returned
+  // The line went before the page's last write had been taken: the action
+  // cannot have delivered everything and must not report success.
+  bool hungUpBeforeLastWrite = false;
+};
+
+// Runs the action on a fresh simulated printer that hangs up after
+// `hangUpAfter` bytes of the action (-1: never; 0: unplugged as it starts).
+SweepRun RunOnce(const SweepAction& action, long hangUpAfter);
+
+// Checks one action at every k of its sweep; returns the k values tried.
+std::vector<long> Sweep(const SweepAction& action);
+
+// Prints and records the k values of one action's sweep.
+void ReportSweep(const std::string& name, const std::vector<long>& cuts);
+
+}  // namespace deveder::tst
