@@ -99,6 +99,9 @@ bool WriteJobAndWait(ScopedPort& port, const void* bytes, int length, PageContex
       return ConnectionLost(port, ctx);
     }
   }
+  // Nothing is read back: a printer unplugged while the last bytes leave
+  // is caught here rather than taken for a success.
+  if (!PortConfirmOutput(port.get())) return ConnectionLost(port, ctx);
   PauseOnSerial(timing);
   return true;
 }

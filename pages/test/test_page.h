@@ -56,9 +56,10 @@ struct TestPageTiming {
 };
 
 // Writes `length` bytes as one write and waits, with no pause and no window
-// messages, until the port has taken them all. A write that cannot start,
-// fails, ends short or does not finish within the bound closes the port and
-// shows "打印机连接断开" (false). On success, with the serial-port flag, the
+// messages, until the port has taken them all and they have left. A write
+// that cannot start, fails, ends short or does not finish within the bound,
+// or a device gone once it finished, closes the port and shows
+// "打印机连接断开" (false). On success, with the serial-port flag, the
 // pause follows (true).
 bool WriteJobAndWait(ScopedPort& port, const void* bytes, int length, PageContext& ctx,
                      const TestPageTiming& timing);
