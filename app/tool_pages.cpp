@@ -4,6 +4,7 @@
 #include "pages/firmware/firmware_page.h"
 #include "pages/font/font_page.h"
 #include "pages/settings/settings_page.h"
+#include "pages/test/test_page.h"
 #include "pages/wifi/wifi_page.h"
 
 namespace deveder {
@@ -15,6 +16,7 @@ PageLogics MakeToolPages() {
   p.wifi = std::make_unique<WifiPage>();
   p.font = std::make_unique<FontPage>();
   p.firmware = std::make_unique<FirmwarePage>();
+  p.test = std::make_unique<TestPage>();
   return p;
 }
 

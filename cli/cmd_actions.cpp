@@ -8,10 +8,7 @@
 #include "cli/cli_commands.h"
 #include "pages/firmware/firmware_page.h"
 #include "pages/font/font_page.h"
-#if __has_include("pages/test/test_page.h")
 #include "pages/test/test_page.h"
-#define DEVEDER_HAS_TEST 1
-#endif
 
 namespace deveder::cli {
 
@@ -22,13 +19,8 @@ int CmdTest(Session& session, const Args& args) {
   };
   if (args.size() != 1 || !buttons.count(args[0]))
     return Usage("test needs one of testpage, bluetooth, demo, hexdump, raw, mark, calibrate, factory-default");
-#ifdef DEVEDER_HAS_TEST
   auto page = session.Open(std::make_unique<TestPage>());
   return session.Press(*page, buttons.at(args[0]));
-#else
-  (void)session;
-  return Usage("test page not built");
-#endif
 }
 
 int CmdFont(Session& session, const Args& args) {
