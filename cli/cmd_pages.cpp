@@ -26,8 +26,8 @@ bool ParseAssignments(const Args& args, int lang, Values& out, std::string& erro
   return true;
 }
 
-int PageCommand(Session& session, const PageSpec& spec, const Args& args) {
-  if (args.empty()) return Usage(std::string(spec.command) + " needs read or write");
+int PageCommand(Session& session, const PageDef& def, const Args& args) {
+  if (args.empty()) return Usage(std::string(def.command) + " needs read or write");
   const std::string& verb = args[0];
   if (verb == "read") {
     bool json = false;
@@ -35,40 +35,40 @@ int PageCommand(Session& session, const PageSpec& spec, const Args& args) {
       if (args[i] == "--json") json = true;
       else return Usage("unknown argument " + args[i]);
     }
-    auto page = session.Open(spec.make());
-    int rc = ReadPage(session, *page, spec);
+    auto page = session.Open(def.make());
+    int rc = ReadPage(session, *page, def);
     if (rc != kExitOk) return rc;
-    const Values values = CaptureWrite(session, *page, spec);
-    std::fputs((json ? ValuesJson(spec, values, session.Lang()) : ValuesText(spec, values, session.Lang())).c_str(),
+    const Values values = CaptureWrite(session, *page, def);
+    std::fputs((json ? ValuesJson(def, values, session.Lang()) : ValuesText(def, values, session.Lang())).c_str(),
                stdout);
     return kExitOk;
   }
   if (verb == "write") {
     Values changes;
     std::string error;
-    if (args.size() < 2) return Usage(std::string(spec.command) + " write needs NAME=VALUE ...");
+    if (args.size() < 2) return Usage(std::string(def.command) + " write needs NAME=VALUE ...");
     if (!ParseAssignments(Args(args.begin() + 1, args.end()), session.Lang(), changes, error)) return Usage(error);
     // Names are checked before the printer is touched.
     for (const auto& [name, value] : changes) {
       bool known = false;
-      for (const char* v : spec.vars) known = known || name == v;
-      if (!known) return Usage("unknown variable " + name + " for " + spec.command);
+      for (const char* v : def.vars) known = known || name == v;
+      if (!known) return Usage("unknown variable " + name + " for " + def.command);
     }
-    auto page = session.Open(spec.make());
-    int rc = ReadPage(session, *page, spec);
+    auto page = session.Open(def.make());
+    int rc = ReadPage(session, *page, def);
     if (rc != kExitOk) return rc;
-    rc = ApplyValues(session, *page, spec, changes, error);
+    rc = ApplyValues(session, *page, def, changes, error);
     if (rc == kExitUsage) return Usage(error);
     if (rc != kExitOk) {
       std::fprintf(stderr, "deveder-cli: %s\n", error.c_str());
       return rc;
     }
-    return session.Press(*page, spec.writeButton);
+    return session.Press(*page, def.writeButton);
   }
   return Usage("unknown verb " + verb + " (read or write)");
 }
 
-const PageSpec* const kAllPages[] = {&SettingsSpec(), &WifiSpec(), &BluetoothSpec()};
+const PageDef* const kAllPages[] = {&SettingsDef(), &WifiDef(), &BluetoothDef()};
 
 // Identity values stay unless asked for: a backup of one printer must not
 // clone its serial number or Bluetooth address onto another.
@@ -76,20 +76,20 @@ bool IsIdentity(const std::string& name) { return name == "sn" || name == "bluet
 
 }  // namespace
 
-int CmdSettings(Session& session, const Args& args) { return PageCommand(session, SettingsSpec(), args); }
-int CmdWifi(Session& session, const Args& args) { return PageCommand(session, WifiSpec(), args); }
-int CmdBluetooth(Session& session, const Args& args) { return PageCommand(session, BluetoothSpec(), args); }
+int CmdSettings(Session& session, const Args& args) { return PageCommand(session, SettingsDef(), args); }
+int CmdWifi(Session& session, const Args& args) { return PageCommand(session, WifiDef(), args); }
+int CmdBluetooth(Session& session, const Args& args) { return PageCommand(session, BluetoothDef(), args); }
 
 int CmdBackup(Session& session, const Args& args) {
   if (args.size() != 1) return Usage("backup needs FILE");
   QJsonObject all;
-  for (const PageSpec* spec : kAllPages) {
-    auto page = session.Open(spec->make());
-    int rc = ReadPage(session, *page, *spec);
+  for (const PageDef* def : kAllPages) {
+    auto page = session.Open(def->make());
+    int rc = ReadPage(session, *page, *def);
     if (rc != kExitOk) return rc;
-    const Values values = CaptureWrite(session, *page, *spec);
-    all.insert(QString::fromLatin1(spec->jsonKey),
-               QJsonDocument::fromJson(QByteArray::fromStdString(ValuesJson(*spec, values, session.Lang()))).object());
+    const Values values = CaptureWrite(session, *page, *def);
+    all.insert(QString::fromLatin1(def->jsonKey),
+               QJsonDocument::fromJson(QByteArray::fromStdString(ValuesJson(*def, values, session.Lang()))).object());
   }
   QFile out(QString::fromStdString(args[0]));
   if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -118,33 +118,33 @@ int CmdRestore(Session& session, const Args& args) {
   const QJsonDocument doc = QJsonDocument::fromJson(in.readAll(), &perr);
   if (perr.error != QJsonParseError::NoError || !doc.isObject()) return Usage(file + " is not a backup (JSON object)");
   int result = kExitOk;
-  for (const PageSpec* spec : kAllPages) {
-    const QJsonObject saved = doc.object().value(QString::fromLatin1(spec->jsonKey)).toObject();
+  for (const PageDef* def : kAllPages) {
+    const QJsonObject saved = doc.object().value(QString::fromLatin1(def->jsonKey)).toObject();
     if (saved.isEmpty()) continue;
     Values changes;
-    for (const char* name : spec->vars) {
+    for (const char* name : def->vars) {
       const QJsonValue v = saved.value(QString::fromLatin1(name));
       bool shownOnly = false;
-      for (auto [n, id] : spec->shownOnly) shownOnly = shownOnly || std::string(n) == name;
+      for (auto [n, id] : def->shownOnly) shownOnly = shownOnly || std::string(n) == name;
       if (!v.isString() || shownOnly || (IsIdentity(name) && !withIdentity)) continue;
       changes[name] = ToPrinterBytes(v.toString(), session.Lang());
     }
-    auto page = session.Open(spec->make());
-    int rc = ReadPage(session, *page, *spec);
+    auto page = session.Open(def->make());
+    int rc = ReadPage(session, *page, *def);
     if (rc != kExitOk) return rc;
     std::string error;
-    rc = ApplyValues(session, *page, *spec, changes, error);
+    rc = ApplyValues(session, *page, *def, changes, error);
     if (rc != kExitOk) {
-      std::fprintf(stderr, "deveder-cli: %s: %s\n", spec->command, error.c_str());
+      std::fprintf(stderr, "deveder-cli: %s: %s\n", def->command, error.c_str());
       return rc == kExitUsage ? kExitFailed : rc;
     }
-    rc = session.Press(*page, spec->writeButton);
+    rc = session.Press(*page, def->writeButton);
     if (rc != kExitOk) return rc;
     // Read again and compare with the file.
-    auto check = session.Open(spec->make());
-    rc = ReadPage(session, *check, *spec);
+    auto check = session.Open(def->make());
+    rc = ReadPage(session, *check, *def);
     if (rc != kExitOk) return rc;
-    const Values now = CaptureWrite(session, *check, *spec);
+    const Values now = CaptureWrite(session, *check, *def);
     for (const auto& [name, value] : changes) {
       auto it = now.find(name);
       if (it == now.end() || it->second != value) {

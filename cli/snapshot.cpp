@@ -51,12 +51,12 @@ bool ParseSetvar(const std::string& line, std::string& name, std::string& value)
   return true;
 }
 
-bool IsShownOnly(const PageSpec& spec, const std::string& name) {
-  return std::any_of(spec.shownOnly.begin(), spec.shownOnly.end(), [&](auto& p) { return name == p.first; });
+bool IsShownOnly(const PageDef& def, const std::string& name) {
+  return std::any_of(def.shownOnly.begin(), def.shownOnly.end(), [&](auto& p) { return name == p.first; });
 }
 
-bool IsVar(const PageSpec& spec, const std::string& name) {
-  return std::any_of(spec.vars.begin(), spec.vars.end(), [&](const char* v) { return name == v; });
+bool IsVar(const PageDef& def, const std::string& name) {
+  return std::any_of(def.vars.begin(), def.vars.end(), [&](const char* v) { return name == v; });
 }
 
 // Runs one button of the page against a stand-in printer. Returns the
@@ -81,26 +81,26 @@ std::vector<QString> RunAgainst(Session& session, Session::Page& page, int butto
 
 }  // namespace
 
-Values CaptureWrite(Session& session, Session::Page& page, const PageSpec& spec) {
+Values CaptureWrite(Session& session, Session::Page& page, const PageDef& def) {
   Values values;
-  for (const char* v : spec.vars) values[v] = std::nullopt;
+  for (const char* v : def.vars) values[v] = std::nullopt;
   sim::Options o;
   o.modelReply = ModelReplyFor(session.Printer(), std::nullopt);
   sim::PrinterSim stand(o);
   if (!stand.Start()) return values;
   PrinterInfo info = session.Printer();
   info.namedFormFlag = kNamedFormFlag;  // every line then names its variable
-  RunAgainst(session, page, spec.writeButton, stand, info);
+  RunAgainst(session, page, def.writeButton, stand, info);
   for (const std::string& line : stand.Lines()) {
     std::string name, value;
     if (ParseSetvar(line, name, value) && values.count(name)) values[name] = value;
   }
-  for (auto [name, id] : spec.shownOnly)
+  for (auto [name, id] : def.shownOnly)
     values[name] = ToPrinterBytes(page.controls->Text(id), session.Lang());
   return values;
 }
 
-bool LoadIntoControls(Session& session, Session::Page& page, const PageSpec& spec, const Values& values) {
+bool LoadIntoControls(Session& session, Session::Page& page, const PageDef& def, const Values& values) {
   sim::Options o;
   auto model = values.find("model");
   o.modelReply =
@@ -114,32 +114,32 @@ bool LoadIntoControls(Session& session, Session::Page& page, const PageSpec& spe
   }
   PrinterInfo info = session.Printer();
   info.namedFormFlag = 0;  // probe the stand-in: its model reply carries the name
-  RunAgainst(session, page, spec.readButton, stand, info);
+  RunAgainst(session, page, def.readButton, stand, info);
   return true;
 }
 
-int ReadPage(Session& session, Session::Page& page, const PageSpec& spec) {
-  return session.Press(page, spec.readButton);
+int ReadPage(Session& session, Session::Page& page, const PageDef& def) {
+  return session.Press(page, def.readButton);
 }
 
-int ApplyValues(Session& session, Session::Page& page, const PageSpec& spec, const Values& changes, std::string& error) {
+int ApplyValues(Session& session, Session::Page& page, const PageDef& def, const Values& changes, std::string& error) {
   for (const auto& [name, value] : changes) {
-    if (!IsVar(spec, name)) {
-      error = "unknown variable " + name + " for " + spec.command;
+    if (!IsVar(def, name)) {
+      error = "unknown variable " + name + " for " + def.command;
       return kExitUsage;
     }
-    if (IsShownOnly(spec, name)) {
+    if (IsShownOnly(def, name)) {
       error = name + " is shown only; the printer's value cannot be written";
       return kExitUsage;
     }
   }
-  Values desired = CaptureWrite(session, page, spec);
+  Values desired = CaptureWrite(session, page, def);
   for (const auto& [name, value] : changes) desired[name] = value;
-  if (!LoadIntoControls(session, page, spec, desired)) {
+  if (!LoadIntoControls(session, page, def, desired)) {
     error = "cannot start the stand-in printer";
     return kExitFailed;
   }
-  const Values after = CaptureWrite(session, page, spec);
+  const Values after = CaptureWrite(session, page, def);
   for (const auto& [name, value] : changes) {
     auto it = after.find(name);
     if (it == after.end() || it->second != value) {
@@ -150,9 +150,9 @@ int ApplyValues(Session& session, Session::Page& page, const PageSpec& spec, con
   return kExitOk;
 }
 
-std::string ValuesJson(const PageSpec& spec, const Values& values, int lang) {
+std::string ValuesJson(const PageDef& def, const Values& values, int lang) {
   QJsonObject obj;
-  for (const char* name : spec.vars) {
+  for (const char* name : def.vars) {
     auto it = values.find(name);
     if (it == values.end() || !it->second) obj.insert(QString::fromLatin1(name), QJsonValue(QJsonValue::Null));
     else obj.insert(QString::fromLatin1(name), FromPrinterBytes(*it->second, lang));
@@ -160,11 +160,11 @@ std::string ValuesJson(const PageSpec& spec, const Values& values, int lang) {
   return QJsonDocument(obj).toJson(QJsonDocument::Indented).toStdString();
 }
 
-std::string ValuesText(const PageSpec& spec, const Values& values, int lang) {
+std::string ValuesText(const PageDef& def, const Values& values, int lang) {
   std::size_t width = 0;
-  for (const char* name : spec.vars) width = std::max(width, std::string(name).size());
+  for (const char* name : def.vars) width = std::max(width, std::string(name).size());
   std::string out;
-  for (const char* name : spec.vars) {
+  for (const char* name : def.vars) {
     auto it = values.find(name);
     std::string shown = (it == values.end() || !it->second)
                             ? "(not sent)"

@@ -15,7 +15,7 @@
 
 namespace deveder::cli {
 
-struct PageSpec {
+struct PageDef {
   const char* command;  // "settings", "wifi", "bt"
   const char* jsonKey;  // "settings", "wifi", "bluetooth"
   int readButton;
@@ -25,31 +25,31 @@ struct PageSpec {
   std::function<std::unique_ptr<PageLogic>()> make;
 };
 
-const PageSpec& SettingsSpec();
-const PageSpec& WifiSpec();
-const PageSpec& BluetoothSpec();
+const PageDef& SettingsDef();
+const PageDef& WifiDef();
+const PageDef& BluetoothDef();
 
 // Printer bytes of each variable; nullopt where the Write would send nothing.
 using Values = std::map<std::string, std::optional<std::string>>;
 
 // What the page's Write would send now, by variable (the page must have been
 // read). Display-only variables carry the text their control shows.
-Values CaptureWrite(Session& session, Session::Page& page, const PageSpec& spec);
+Values CaptureWrite(Session& session, Session::Page& page, const PageDef& def);
 
 // Puts `values` into the page's controls through the page's Read. False when
 // the read could not run.
-bool LoadIntoControls(Session& session, Session::Page& page, const PageSpec& spec, const Values& values);
+bool LoadIntoControls(Session& session, Session::Page& page, const PageDef& def, const Values& values);
 
 // Reads the page from the printer. Exit code.
-int ReadPage(Session& session, Session::Page& page, const PageSpec& spec);
+int ReadPage(Session& session, Session::Page& page, const PageDef& def);
 
 // Applies `changes` to the page (already read): usage error when a name is
 // unknown or a value fits no control. Returns kExitOk, or kExitUsage with
 // `error` set; nothing is sent to the printer here.
-int ApplyValues(Session& session, Session::Page& page, const PageSpec& spec, const Values& changes, std::string& error);
+int ApplyValues(Session& session, Session::Page& page, const PageDef& def, const Values& changes, std::string& error);
 
 // Output: one JSON object, or aligned "name  value" lines.
-std::string ValuesJson(const PageSpec& spec, const Values& values, int lang);
-std::string ValuesText(const PageSpec& spec, const Values& values, int lang);
+std::string ValuesJson(const PageDef& def, const Values& values, int lang);
+std::string ValuesText(const PageDef& def, const Values& values, int lang);
 
 }  // namespace deveder::cli

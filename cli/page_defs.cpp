@@ -7,8 +7,8 @@
 
 namespace deveder::cli {
 
-const PageSpec& SettingsSpec() {
-  static const PageSpec spec{
+const PageDef& SettingsDef() {
+  static const PageDef def{
       "settings",
       "settings",
       kSetReadButton,
@@ -18,11 +18,11 @@ const PageSpec& SettingsSpec() {
        "menu_lang", "msw"},
       {},
       [] { return std::unique_ptr<PageLogic>(std::make_unique<SettingsPage>()); }};
-  return spec;
+  return def;
 }
 
-const PageSpec& WifiSpec() {
-  static const PageSpec spec{
+const PageDef& WifiDef() {
+  static const PageDef def{
       "wifi",
       "wifi",
       wifi::kReadButton,
@@ -30,11 +30,11 @@ const PageSpec& WifiSpec() {
       {"wlan.mac", "wlan.lip", "wlan.mode", "wlan.dhcp", "wlan.ap", "wlan.sta", "wlan.apac"},
       {{"wlan.mac", wifi::kMacBox}, {"wlan.lip", wifi::kLocalIp}},
       [] { return std::unique_ptr<PageLogic>(std::make_unique<WifiPage>()); }};
-  return spec;
+  return def;
 }
 
-const PageSpec& BluetoothSpec() {
-  static const PageSpec spec{
+const PageDef& BluetoothDef() {
+  static const PageDef def{
       "bt",
       "bluetooth",
       bluetooth::kReadButton,
@@ -42,7 +42,7 @@ const PageSpec& BluetoothSpec() {
       {"bluetooth.address", "bluetooth.friendly_name", "bluetooth.bluetooth_pin", "bluetooth.baud", "bluetooth.cod"},
       {},
       [] { return std::unique_ptr<PageLogic>(std::make_unique<BluetoothPage>()); }};
-  return spec;
+  return def;
 }
 
 }  // namespace deveder::cli
