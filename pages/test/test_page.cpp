@@ -132,7 +132,8 @@ bool TestPage::SendTestCommand(const TestCommand& command, PageContext& ctx) {
   }
   // A printer that answered with the named form once keeps it; one that did
   // not is asked again before every command.
-  if (!ctx.printer.named() && ProbePrinterModel(port.get(), buffer, kLineBufferSize, ctx.printer) < 0)
+  if (!ctx.printer.named() &&
+      (ProbePrinterModel(port.get(), buffer, kLineBufferSize, ctx.printer) < 0 || PortReplyLost()))
     return ConnectionLost(port, ctx);
 
   const std::string line = TestCommandLine(command, FormForFlag(ctx.printer.namedFormFlag));
@@ -150,8 +151,11 @@ bool TestPage::RunSamplePrint(PageContext& ctx) {
     ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, ctx.langId));
     return false;
   }
-  // Only the language mask matters here; the job is no command line.
-  if (!ctx.printer.named() && ProbePrinterModel(port.get(), buffer, kSampleProbeBufferSize, ctx.printer) < 0)
+  // Only the language mask matters here; the job is no command line. A
+  // printer that went away during the probe is a lost connection, not a
+  // printer without a template.
+  if (!ctx.printer.named() &&
+      (ProbePrinterModel(port.get(), buffer, kSampleProbeBufferSize, ctx.printer) < 0 || PortReplyLost()))
     return ConnectionLost(port, ctx);
 
   const int jobId = SampleJobForLanguages(ctx.printer.languageMask);

@@ -248,6 +248,19 @@ TEST(SamplePrint, HangUpDuringTheJobClosesThePortWithoutPause) {
   EXPECT_TRUE(rig.PortClosed());
 }
 
+// A printer that goes away while it is asked for its model is a lost
+// connection, not a printer without a template; no job byte is sent.
+TEST(SamplePrint, HangUpDuringTheProbeIsALostConnection) {
+  Rig rig(kNamedModel);
+  sim::Faults f;
+  f.hangUpAfterBytes = 5;
+  rig.printer->SetFaults(f);
+  EXPECT_FALSE(rig.Print());
+  EXPECT_EQ(rig.ui.messages, std::vector<QString>{kMsgConnectionLost});
+  EXPECT_TRUE(rig.printer->Jobs().empty());
+  EXPECT_TRUE(rig.PortClosed());
+}
+
 // A printer that stops taking bytes: the write gives up at its bound
 // rather than wait for ever, and the port is closed.
 TEST(SamplePrint, StalledJobEndsAtTheWriteBound) {
