@@ -69,6 +69,17 @@ TEST(CliProbe, PrintsWhatTheModelReplySays) {
   EXPECT_TRUE(r.out.contains(QStringLiteral("numbered")));
 }
 
+TEST(CliProbe, PrinterGoneDuringTheProbeIsAFailure) {
+  auto printer = StartPrinter();
+  sim::Faults f;
+  f.hangUpAfterBytes = 5;
+  printer->SetFaults(f);
+  CliRun r = RunCli(PortArgs(*printer) + "probe");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_FALSE(r.out.contains(QStringLiteral("model name")));
+  EXPECT_TRUE(r.err.contains(kMsgConnectionLost)) << r.err.toStdString();
+}
+
 TEST(CliBluetooth, JsonReadWrittenBackSendsWhatTheWindowWould) {
   auto printer = StartPrinter();
   {
