@@ -37,10 +37,11 @@ TEST(FaultSweep, WifiReadAndWrite) {
   write.run = [](PageLogic& p, PageContext& c) { Click(wifi::kWriteButton, p, c); };
   ReportSweep(write.name, Sweep(write));
 
-  SweepAction numbered = read;
-  numbered.name = "wifi read, numbered form";
-  numbered.modelReply = "TQ80;80;ESCPOS";
-  ReportSweep(numbered.name, Sweep(numbered));
+  for (SweepAction numbered : {read, write}) {
+    numbered.name += ", numbered form";
+    numbered.modelReply = "TQ80;80;ESCPOS";
+    ReportSweep(numbered.name, Sweep(numbered));
+  }
 }
 
 TEST(FaultSweep, BluetoothReadAndUpdate) {
@@ -56,6 +57,12 @@ TEST(FaultSweep, BluetoothReadAndUpdate) {
   update.run = [](PageLogic& p, PageContext& c) { Click(bluetooth::kUpdateButton, p, c); };
   update.successMessages = {S(kStrWriteOk)};
   ReportSweep(update.name, Sweep(update));
+
+  for (SweepAction numbered : {read, update}) {
+    numbered.name += ", numbered form";
+    numbered.modelReply = "TQ80;80;ESCPOS";
+    ReportSweep(numbered.name, Sweep(numbered));
+  }
 }
 
 TEST(FaultSweep, FontDownloads) {

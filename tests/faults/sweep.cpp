@@ -35,10 +35,19 @@ SweepRun RunOnce(const SweepAction& action, long hangUpAfter) {
   PrinterInfo info;
   PageContext ctx{controls, ui, info, LinkChoice{QString::fromStdString(printer.PortPath()), action.baud}, kLangEnglish};
   std::unique_ptr<PageLogic> page = action.make();
+  long written = 0;
+  SetPortTraceHook([&](bool sent, const char*, int length) {
+    if (sent) written += length;
+  });
   page->OnCreate(ctx);
   if (action.prepare) action.prepare(*page, ctx);
+  SetPortTraceHook(nullptr);
   ui.messages.clear();
-  // Everything before this point has reached the printer and been handled.
+  // Everything before this point has reached the printer and been handled:
+  // the printer counts bytes once it has answered them, a moment after the
+  // page may have read the answer.
+  if (!printer.WaitFor([&] { return printer.BytesReceived() >= written; }, 2000))
+    ADD_FAILURE() << "the printer did not take what was sent before the action";
   const long before = printer.BytesReceived();
   if (hangUpAfter == 0) {
     printer.Unplug();
