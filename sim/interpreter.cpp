@@ -267,9 +267,12 @@ void Interpreter::HandleLine(const std::string& raw) {
       if (!namedForm && !sim_.Store().IsNamedOnly(name)) return;
     }
     if (name == "model") {
-      // The model name is the first field of the model reply.
+      // The model name is the first field of the model reply; a ';' in the
+      // value would start another field, so the name ends there and the
+      // other fields stay as they were.
       std::size_t semi = modelReply.find(';');
-      sim_.SetModelReply(value + (semi == std::string::npos ? "" : modelReply.substr(semi)));
+      sim_.SetModelReply(value.substr(0, value.find(';')) +
+                         (semi == std::string::npos ? "" : modelReply.substr(semi)));
       return;
     }
     auto lock = sim_.Lock();
