@@ -57,7 +57,7 @@ int CmdProbe(Session& session, const Args& args) {
   }
   char buffer[kLineBufferSize];
   PrinterInfo& info = session.Printer();
-  if (ProbePrinterModel(port.get(), buffer, sizeof buffer, info) < 0 || PortReplyLost()) {
+  if (ProbePrinterModel(port.get(), buffer, sizeof buffer, info) < 0) {
     std::fprintf(stderr, "%s\n", kMsgConnectionLost.toUtf8().constData());
     return kExitFailed;
   }

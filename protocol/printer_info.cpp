@@ -55,6 +55,8 @@ int ProbePrinterModel(PortHandle port, char* buffer, int bufferSize, PrinterInfo
   const std::string line = ModelRequestLine();
   if (PortWrite(port, line.data(), static_cast<int>(line.size())) != 0) return -1;
   int n = PortReadReply(port, buffer, bufferSize - 1);
+  // A printer that went away is not one that said nothing.
+  if (PortReplyLost()) return -1;
   buffer[n] = '\0';
   return ParseModelReply(buffer, info);
 }
@@ -74,7 +76,7 @@ int DrainPort(PortHandle port, char* buffer, int bufferSize) {
     if (r > 0) left = 10;
     else --left;
   }
-  return 0;
+  return PortReplyLost() ? -1 : 0;
 }
 
 }  // namespace deveder

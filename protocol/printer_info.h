@@ -34,12 +34,13 @@ unsigned char ParseModelReply(char* reply, PrinterInfo& info);
 
 // Sends getvar "model" (always named), reads the reply into `buffer` (room
 // kept for a NUL) and parses it. Returns the named-form flag, or -1 when the
-// line could not be sent (PrinterInfo then unchanged).
+// line could not be sent or the printer went away before it answered
+// (PrinterInfo then unchanged).
 int ProbePrinterModel(PortHandle port, char* buffer, int bufferSize, PrinterInfo& info);
 
 // The drain step of the reading actions: sends getvar "model" once and reads
 // and discards whatever answers it. Returns 0, or -1 when the line could not
-// be sent.
+// be sent or the printer went away.
 int DrainPort(PortHandle port, char* buffer, int bufferSize);
 
 }  // namespace deveder

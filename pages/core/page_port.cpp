@@ -11,10 +11,8 @@ PortHandle OpenPagePort(const PageContext& ctx) {
 }
 
 bool SettleCommandForm(PortHandle port, char* buffer, int size, PrinterInfo& printer) {
-  // A printer that went away while it was drained or asked is no printer
-  // that said nothing: the action ends here.
-  if (DrainPort(port, buffer, size) < 0 || PortReplyLost()) return false;
-  return printer.named() || (ProbePrinterModel(port, buffer, size, printer) >= 0 && !PortReplyLost());
+  if (DrainPort(port, buffer, size) < 0) return false;
+  return printer.named() || ProbePrinterModel(port, buffer, size, printer) >= 0;
 }
 
 }  // namespace deveder

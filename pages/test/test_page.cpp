@@ -132,8 +132,7 @@ bool TestPage::SendTestCommand(const TestCommand& command, PageContext& ctx) {
   }
   // A printer that answered with the named form once keeps it; one that did
   // not is asked again before every command.
-  if (!ctx.printer.named() &&
-      (ProbePrinterModel(port.get(), buffer, kLineBufferSize, ctx.printer) < 0 || PortReplyLost()))
+  if (!ctx.printer.named() && ProbePrinterModel(port.get(), buffer, kLineBufferSize, ctx.printer) < 0)
     return ConnectionLost(port, ctx);
 
   const std::string line = TestCommandLine(command, FormForFlag(ctx.printer.namedFormFlag));
@@ -154,8 +153,7 @@ bool TestPage::RunSamplePrint(PageContext& ctx) {
   // Only the language mask matters here; the job is no command line. A
   // printer that went away during the probe is a lost connection, not a
   // printer without a template.
-  if (!ctx.printer.named() &&
-      (ProbePrinterModel(port.get(), buffer, kSampleProbeBufferSize, ctx.printer) < 0 || PortReplyLost()))
+  if (!ctx.printer.named() && ProbePrinterModel(port.get(), buffer, kSampleProbeBufferSize, ctx.printer) < 0)
     return ConnectionLost(port, ctx);
 
   const int jobId = SampleJobForLanguages(ctx.printer.languageMask);

@@ -84,6 +84,26 @@ TEST(Port, DrainDiscardsAStaleReplySoTheProbeSeesItsOwn) {
   EXPECT_STREQ(info.modelName, "TQ250L");
 }
 
+// A printer that goes away before it answers is no printer that said
+// nothing: the drain and the probe both fail, and the probe leaves what
+// was known of the printer as it was.
+TEST(Port, DrainAndProbeFailWhenThePrinterGoesAway) {
+  for (bool drain : {true, false}) {
+    Sim s;
+    s.printer->SetFaults({.hangUpAfterBytes = 5});
+    ScopedPort port(OpenPrinterPort(s.printer->PortPath()));
+    char buf[kLineBufferSize];
+    PrinterInfo info;
+    info.languageMask = kLangTspl;
+    if (drain) {
+      EXPECT_EQ(DrainPort(port.get(), buf, sizeof buf), -1);
+    } else {
+      EXPECT_EQ(ProbePrinterModel(port.get(), buf, sizeof buf, info), -1);
+      EXPECT_EQ(info.languageMask, kLangTspl);
+    }
+  }
+}
+
 TEST(Port, SilentPrinterGivesAnEmptyReplyAfterAboutOneAttempt) {
   Sim s;
   s.printer->SetFaults({.silent = true});
