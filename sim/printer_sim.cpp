@@ -132,11 +132,14 @@ bool PrinterSim::Start() {
     slaveKeep_ = master_ = -1;
     return false;
   }
-  if (!options_.linkPath.empty()) {
-    unlink(options_.linkPath.c_str());
-    if (symlink(name, options_.linkPath.c_str()) != 0) {
-      std::fprintf(stderr, "sim: cannot link %s: %s\n", options_.linkPath.c_str(), std::strerror(errno));
-    }
+  if (!MakeLink(name)) {
+    close(wakePipe_[0]);
+    close(wakePipe_[1]);
+    wakePipe_[0] = wakePipe_[1] = -1;
+    close(slaveKeep_);
+    close(master_);
+    slaveKeep_ = master_ = -1;
+    return false;
   }
   if (!options_.logPath.empty()) logFile_ = std::fopen(options_.logPath.c_str(), "a");
   interpreter_ = std::make_unique<Interpreter>(*this);
@@ -160,12 +163,40 @@ void PrinterSim::Stop() {
     fd = -1;
   }
   master_ = slaveKeep_ = -1;
-  if (!options_.linkPath.empty()) unlink(options_.linkPath.c_str());
+  RemoveLink();
   if (logFile_) std::fclose(logFile_);
   logFile_ = nullptr;
 }
 
-std::string PrinterSim::PortPath() const { return options_.linkPath.empty() ? slavePath_ : options_.linkPath; }
+bool PrinterSim::MakeLink(const char* slave) {
+  linkPath_ = options_.linkPath;
+  if (linkPath_.empty()) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/deveder-sim-XXXXXX";
+    if (!mkdtemp(pattern.data())) {
+      std::fprintf(stderr, "sim: cannot make a directory for the port link: %s\n", std::strerror(errno));
+      return false;
+    }
+    ownDir_ = pattern;
+    linkPath_ = ownDir_ + "/printer";
+  } else {
+    unlink(linkPath_.c_str());
+  }
+  if (symlink(slave, linkPath_.c_str()) != 0) {
+    std::fprintf(stderr, "sim: cannot link %s: %s\n", linkPath_.c_str(), std::strerror(errno));
+    RemoveLink();
+    return false;
+  }
+  return true;
+}
+
+void PrinterSim::RemoveLink() {
+  if (!linkPath_.empty()) unlink(linkPath_.c_str());
+  if (!ownDir_.empty()) rmdir(ownDir_.c_str());
+  ownDir_.clear();
+}
+
+std::string PrinterSim::PortPath() const { return linkPath_; }
 
 void PrinterSim::SetFaults(const Faults& f) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -349,6 +380,8 @@ void PrinterSim::Send(const std::string& bytes) {
 void PrinterSim::HangUp() {
   if (hungUp_.exchange(true)) return;
   Record({LogEntry::Event, "", "hang-up"});
+  // The device node goes first, as it does when a printer is unplugged.
+  if (!linkPath_.empty()) unlink(linkPath_.c_str());
   // Closing the master is what an unplug looks like on the slave side; the
   // slave we keep must go too, or the tty would stay alive.
   if (slaveKeep_ >= 0) close(slaveKeep_);

@@ -71,7 +71,11 @@ struct Faults {
 
 struct Options {
   std::string modelReply = "TQ250L;250;CPCL,ESCPOS,TSPL;1";
-  std::string linkPath;   // symlink to the slave, when set
+  // Symlink to the slave. When empty the simulator makes one of its own in a
+  // private directory: the pty's own number is handed to the next pty made
+  // once this one is gone, so a tool opening it after an unplug could reach
+  // another printer instead of finding none.
+  std::string linkPath;
   std::string logPath;    // JSON lines, when set
   int paceBaud = 0;       // 0: unpaced
   Faults faults;
@@ -90,7 +94,8 @@ class PrinterSim {
   bool Start();
   void Stop();
   const std::string& SlavePath() const { return slavePath_; }
-  // Path the tool should open: the symlink when set, else the slave.
+  // Path the tool should open: the symlink, which goes away when the printer
+  // hangs up, as an unplugged device's node does.
   std::string PortPath() const;
 
   // Faults and model may change while running.
@@ -139,6 +144,8 @@ class PrinterSim {
   void Feed(const char* data, std::size_t n);
   void HangUp();
   void WriteAll(const std::string& bytes);
+  bool MakeLink(const char* slave);
+  void RemoveLink();
 
   Options options_;
   SimStore store_;
@@ -152,6 +159,8 @@ class PrinterSim {
   int slaveKeep_ = -1;
   int wakePipe_[2] = {-1, -1};
   std::string slavePath_;
+  std::string linkPath_;  // the symlink made by Start
+  std::string ownDir_;    // the private directory holding it, when ours
   std::thread thread_;
   std::atomic<bool> running_{false};
   std::atomic<bool> hungUp_{false};

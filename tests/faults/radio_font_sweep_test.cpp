@@ -55,6 +55,11 @@ TEST(FaultSweep, BluetoothReadAndUpdate) {
   update.name = "bluetooth update";
   update.prepare = [](PageLogic& p, PageContext& c) { Click(bluetooth::kReadButton, p, c); };
   update.run = [](PageLogic& p, PageContext& c) { Click(bluetooth::kUpdateButton, p, c); };
+  update.ready = [](const PageContext& c) {
+    for (int edit : {bluetooth::kAddressEdit, bluetooth::kNameEdit, bluetooth::kPinEdit})
+      if (c.controls.Text(edit).isEmpty()) return false;
+    return c.controls.CurrentIndex(bluetooth::kBaudList) >= 0 && c.controls.CurrentIndex(bluetooth::kCodList) >= 0;
+  };
   update.successMessages = {S(kStrWriteOk)};
   ReportSweep(update.name, Sweep(update));
 

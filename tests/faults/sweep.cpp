@@ -20,14 +20,16 @@ bool Contains(const std::vector<QString>& list, const QString& s) {
 
 }  // namespace
 
-SweepRun RunOnce(const SweepAction& action, long hangUpAfter) {
-  SweepRun result;
+namespace {
+
+// One run; false when the preparation did not leave the page ready.
+bool TryRunOnce(const SweepAction& action, long hangUpAfter, SweepRun& result) {
   sim::Options o;
   o.modelReply = action.modelReply;
   sim::PrinterSim printer(o);
   if (!printer.Start()) {
     ADD_FAILURE() << "simulator did not start";
-    return result;
+    return true;
   }
   SerialFlag flag(action.serial);
   MemoryControls controls(FindDialogTemplate(action.dialogId, kLangEnglish));
@@ -42,6 +44,7 @@ SweepRun RunOnce(const SweepAction& action, long hangUpAfter) {
   page->OnCreate(ctx);
   if (action.prepare) action.prepare(*page, ctx);
   SetPortTraceHook(nullptr);
+  if (action.ready && !action.ready(ctx)) return false;
   ui.messages.clear();
   // Everything before this point has reached the printer and been handled:
   // the printer counts bytes once it has answered them, a moment after the
@@ -82,7 +85,18 @@ SweepRun RunOnce(const SweepAction& action, long hangUpAfter) {
   // The printer's own two descriptors go with its line; the page's port
   // must be closed whatever happened.
   result.fdsAfter = CountOpenFds() + (printer.HungUp() && !hungUpAtStart ? 2 : 0);
-  return result;
+  return true;
+}
+
+}  // namespace
+
+SweepRun RunOnce(const SweepAction& action, long hangUpAfter) {
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    SweepRun result;
+    if (TryRunOnce(action, hangUpAfter, result)) return result;
+  }
+  ADD_FAILURE() << action.name << ": the preparation never left the page ready";
+  return {};
 }
 
 std::vector<long> Sweep(const SweepAction& action) {

@@ -25,6 +25,10 @@ struct SweepAction {
   std::string modelReply = "TQ250L;250;CPCL,ESCPOS,TSPL;1";
   // Runs before the fault is armed (a Read before a Write, a file chosen).
   std::function<void(PageLogic&, PageContext&)> prepare;
+  // Whether `prepare` left the page as the action expects. A Read on a busy
+  // machine may take a late reply for silence and leave a field empty; such
+  // a run is started again on a fresh printer rather than counted.
+  std::function<bool(const PageContext&)> ready;
   std::function<void(PageLogic&, PageContext&)> run;
   // What the user sees when it worked: a message, or nothing (empty).
   std::vector<QString> successMessages;

@@ -164,6 +164,24 @@ TEST(Port, NulInsideAPieceDoesNotEndReadToNul) {
   EXPECT_EQ(buf[n - 1], '\0');
 }
 
+TEST(Port, AnUnpluggedPrinterCannotBeReopenedThroughAPrinterPluggedInAfterIt) {
+  const int before = CountOpenFds();
+  {
+    Sim gone;
+    const std::string path = gone.printer->PortPath();
+    gone.printer->Unplug();
+    // The next pty made takes the number the unplugged one gave back
+    // (unless another process took it first).
+    Sim next;
+    EXPECT_NE(next.printer->PortPath(), path);
+    EXPECT_EQ(OpenPrinterPort(path), kInvalidPortHandle);
+    EXPECT_EQ(PortLastFault(), PortFault::OpenFailed);
+    next.printer->Stop();
+    EXPECT_EQ(OpenPrinterPort(next.printer->PortPath()), kInvalidPortHandle);
+  }
+  EXPECT_EQ(CountOpenFds(), before);
+}
+
 TEST(Port, HangUpDuringReadIsADeviceFailureWithinASecond) {
   const int before = CountOpenFds();
   {
