@@ -18,10 +18,6 @@ bool Contains(const std::vector<QString>& list, const QString& s) {
   return std::find(list.begin(), list.end(), s) != list.end();
 }
 
-}  // namespace
-
-namespace {
-
 // One run; false when the preparation did not leave the page ready.
 bool TryRunOnce(const SweepAction& action, long hangUpAfter, SweepRun& result) {
   sim::Options o;
