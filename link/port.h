@@ -48,10 +48,25 @@ PortFault PortLastFault();
 std::string PortLastErrorText();
 bool PortLastErrorWasPermission();
 
-// Silence after a byte that ends a reply burst on a serial line. USB-serial
-// adapters hand bytes over in 16 ms latency-timer slices, so the gap must be
-// longer than that; a byte at 1200 baud takes 8.3 ms.
-inline constexpr int kSerialInterByteGapMs = 20;
+// ---- reply timing ----------------------------------------------------------
+// A reply is the bytes that arrive after its request has left the line,
+// gathered until the printer falls silent.
+//
+// The first byte is awaited for kReplyWaitMs, counted from when the request
+// has left the line (a 23-byte line takes 24 ms at 9600 baud). Printers
+// answer within a few milliseconds when idle and up to a few hundred when
+// busy printing or waking from standby; twice the slowest seen (500 ms) still
+// tells a silent printer within two requests.
+inline constexpr int kReplyWaitMs = 1000;
+// Silence that ends a reply. A USB printer may split a reply over transfers
+// in consecutive 1 ms bus frames, so two frames of silence end it there.
+// USB-serial adapters hand bytes over in 16 ms latency-timer slices, so a
+// serial line needs more than one slice (a byte at 1200 baud takes 8.3 ms).
+inline constexpr int kUsbReplyGapUs = 2000;
+inline constexpr int kSerialReplyGapUs = 25000;
+// A printer that never stops sending is cut off this long after its reply
+// began.
+inline constexpr int kReplyLongestMs = 3000;
 
 // ---- operations ----------------------------------------------------------
 PortHandle OpenPrinterPort(const std::string& path);
@@ -70,11 +85,25 @@ int PortWrite(PortHandle handle, const void* bytes, int length);
 int PortReadOnce(PortHandle handle, void* buffer, int capacity, int budget);
 inline constexpr int kLongestReadWaitMs = 30000;
 
-// Bytes of the first read that brought data; 0 when none came. Never < 0.
+// The reply to the line last written by PortWrite: the bytes that arrive
+// once it has left the line, gathered until the printer falls silent
+// (reply timing above). 0 when none came within the wait; never < 0 —
+// PortReplyLost() tells a printer that went away from one that said nothing.
 int PortReadReply(PortHandle handle, void* buffer, int capacity);
 
-// Gathers reads until the last byte received is NUL; buffer of 4096 bytes.
+// The same with a first-byte wait of `waitMs` counted from when the line
+// last written left; gathering ends at a NUL as the last byte when `endAtNul`.
+int PortReadReplyWithin(PortHandle handle, void* buffer, int capacity, int waitMs, bool endAtNul);
+
+// The same, for answers that end with a NUL byte: gathering also ends when
+// the last byte received is NUL. Buffer of 4096 bytes.
 int PortReadToNul(PortHandle handle, void* buffer);
+
+// Reads and throws away every byte already waiting on the port: stale bytes
+// from an earlier exchange (a reply that came after its wait gave up, the
+// tail of an interrupted download) never become the answer to a new
+// request. The number of bytes discarded, or -1 when the device went away.
+int PortDiscardInput(PortHandle handle);
 
 // Start-and-poll I/O. The caller keeps the buffer valid until the operation
 // completes, fails or the port closes. Polling waits up to `waitMs` (0: no
@@ -103,7 +132,8 @@ inline bool PortReplyLost() { return PortLastFault() == PortFault::DeviceFailure
 // them once more.
 void PortCancelWrite(PortHandle handle);
 
-// Transmits what is still queued (bounded), then closes.
+// Transmits what is still queued (bounded), gives a terminal back the line
+// settings it had when opened, then closes.
 void ClosePrinterPort(PortHandle handle);
 
 // The write bound used by PortWrite and by callers that poll their own

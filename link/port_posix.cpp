@@ -2,8 +2,9 @@
 //
 // A started write or read is a record of the buffer and the bytes moved so
 // far; polling moves more bytes when the descriptor is ready. Nothing is ever
-// pending in the kernel on our behalf, so closing needs no cancel: bytes that
-// arrive after a read gave up stay queued for the next read.
+// pending in the kernel on our behalf, so closing needs no cancel. Bytes that
+// arrive after a reply wait gave up stay queued until the next request
+// discards them (PortDiscardInput).
 #include "link/port.h"
 
 #include <fcntl.h>
@@ -42,6 +43,13 @@ struct PortState {
   int lastErrno = 0;
   PortHandle open = kInvalidPortHandle;
   bool isTty = false;
+  // A terminal's line settings as found, given back when it closes.
+  termios saved{};
+  bool savedValid = false;
+  // When the last PortWrite completed, and how long its bytes take on the
+  // line from there: reply waits count from the sum.
+  Clock::time_point sentAt{};
+  long long sentLineUs = 0;
   IoRecord write;
   IoRecord read;
 };
@@ -126,6 +134,21 @@ int WaitReady(int fd, short events, int ms, bool pump) {
   }
 }
 
+// How long `length` bytes take on a terminal's line at its speed (start
+// bit, 8 data bits, stop bit); 0 where there is no line speed.
+long long LineTimeUs(int fd, int length) {
+  if (!State().isTty) return 0;
+  const std::uint32_t baud = TtyBaud(fd);
+  return baud == 0 ? 0 : static_cast<long long>(length) * 10'000'000LL / baud;
+}
+
+// Gives a terminal back the line settings it had when it was opened.
+void RestoreLine(int fd) {
+  PortState& s = State();
+  if (s.isTty && s.savedValid) tcsetattr(fd, TCSANOW, &s.saved);
+  s.savedValid = false;
+}
+
 // Moves what the descriptor takes now. Returns false on a device failure.
 bool WriteSome(int fd, IoRecord& w) {
   while (w.done < w.length) {
@@ -143,7 +166,9 @@ bool WriteSome(int fd, IoRecord& w) {
 }
 
 // Reads what is there now: >0 bytes, 0 nothing yet, -1 device failure.
-// On a tty, read() == 0 after readiness is a hang-up.
+// On a tty, read() == 0 after readiness is a hang-up. A USB printer
+// completes a read with no bytes when it has nothing to say; it reports an
+// unplug as ENODEV or EIO, or as POLLHUP.
 int ReadSome(int fd, char* buf, int cap) {
   ssize_t n = ::read(fd, buf, static_cast<size_t>(cap));
   if (n > 0) {
@@ -151,6 +176,7 @@ int ReadSome(int fd, char* buf, int cap) {
     return static_cast<int>(n);
   }
   if (n < 0 && IsTransient(errno)) return 0;
+  if (n == 0 && !State().isTty) return 0;
   SetFault(PortFault::DeviceFailure, n < 0 ? errno : EIO);
   return -1;
 }
@@ -184,12 +210,17 @@ PortHandle OpenPrinterPort(const std::string& path) {
   s.write = IoRecord{};
   s.read = IoRecord{};
   s.isTty = isatty(fd) == 1;
+  s.savedValid = false;
+  s.sentAt = Clock::time_point{};
+  s.sentLineUs = 0;
   if (s.isTty) {
     // A serial port keeps the rate and framing it has; what a fresh tty adds
     // on top (echo, line editing, CR/LF translation, XON/XOFF) would corrupt
-    // printer traffic, so the line is made raw.
+    // printer traffic, so the line is made raw until the port closes.
     termios t{};
     if (tcgetattr(fd, &t) == 0) {
+      s.saved = t;
+      s.savedValid = true;
       t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF);
       t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
       t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
@@ -226,6 +257,7 @@ bool ConfigureSerialPort(PortHandle& handle, std::uint32_t baud) {
     return true;
   }
   SetFault(PortFault::OtherError, errno ? errno : EINVAL);
+  RestoreLine(handle);
   ::close(handle);
   if (State().open == handle) State().open = kInvalidPortHandle;
   handle = kInvalidPortHandle;
@@ -315,7 +347,10 @@ int PortWrite(PortHandle handle, const void* bytes, int length) {
       return -1;
     }
   }
-  if (State().serialFlag) SleepMs(5);
+  PortState& s = State();
+  s.sentAt = Clock::now();
+  s.sentLineUs = LineTimeUs(handle, length);
+  if (s.serialFlag) SleepMs(5);
   return 0;
 }
 
@@ -362,7 +397,6 @@ int PortReadOnce(PortHandle handle, void* buffer, int capacity, int budget) {
     SetFault(PortFault::OtherError, EBADF);
     return -1;
   }
-  PortState& s = State();
   char* buf = static_cast<char*>(buffer);
   const int waitMs = budget > 0 ? budget : kLongestReadWaitMs;
   int ev = WaitReady(handle, POLLIN, waitMs, true);
@@ -384,46 +418,130 @@ int PortReadOnce(PortHandle handle, void* buffer, int capacity, int budget) {
     // Readiness without data and without failure: the read completed empty.
     return 0;
   }
-  // On a serial line a reply burst may come in pieces: gather until the line
-  // has been silent for the inter-byte gap. A USB printer hands over one
-  // transfer per read.
-  if (s.serialFlag && s.isTty) {
-    while (n < capacity) {
-      int more = WaitReady(handle, POLLIN, kSerialInterByteGapMs, false);
-      if (more <= 0) break;
-      int m = ReadSome(handle, buf + n, capacity - n);
-      if (m <= 0) break;  // a failure after data: report the data; the next read sees it
-      n += m;
-    }
-  }
   return n;
 }
 
-int PortReadReply(PortHandle handle, void* buffer, int capacity) {
-  int r = 0;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    r = PortReadOnce(handle, buffer, capacity, 100);
-    if (r < 0) return 0;
-    if (r > 0) return r;
+namespace {
+
+// Waits until `deadline` for input on `fd`, to the microsecond; calls the
+// pump between slices of at most 2 ms when asked. Returns the revents seen,
+// 0 when the deadline passed, -1 on a poll error.
+int WaitInputUntil(int fd, Clock::time_point deadline, bool pump) {
+  while (true) {
+    long long leftUs = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+    if (leftUs < 0) leftUs = 0;
+    if (pump && State().pump) leftUs = std::min<long long>(leftUs, 2000);
+    timespec ts{static_cast<time_t>(leftUs / 1000000), static_cast<long>(leftUs % 1000000) * 1000L};
+    pollfd p{fd, POLLIN, 0};
+    const int r = ppoll(&p, 1, &ts, nullptr);
+    if (r > 0) return p.revents;
+    if (r < 0 && errno != EINTR) return -1;
+    if (Clock::now() >= deadline) return 0;
+    if (pump) CallPortPump();
   }
-  return r;
+}
+
+// Silence that ends a reply on this port.
+std::chrono::microseconds ReplyGap() {
+  return std::chrono::microseconds(State().serialFlag && State().isTty ? kSerialReplyGapUs : kUsbReplyGapUs);
+}
+
+// Gathers one reply (see the reply timing in port.h). Returns the bytes
+// gathered; the fault says whether the wait ended in silence or in a loss.
+int GatherReply(PortHandle handle, char* buf, int cap, int waitMs, bool endAtNul) {
+  SetFault(PortFault::None);
+  if (handle < 0 || cap <= 0) {
+    SetFault(PortFault::OtherError, EBADF);
+    return 0;
+  }
+  PortState& s = State();
+  // The wait counts from when the request has left the line.
+  const auto left = s.sentAt == Clock::time_point{} ? Clock::now()
+                                                     : s.sentAt + std::chrono::microseconds(s.sentLineUs);
+  const auto firstDeadline = std::max(left + std::chrono::milliseconds(waitMs), Clock::now());
+  // An answer that ends with a NUL is complete with it; until the NUL has
+  // come, a pause as long as a whole reply wait of the original tool's
+  // (100 ms) does not end it.
+  const auto gap = endAtNul ? std::max<std::chrono::microseconds>(ReplyGap(), std::chrono::milliseconds(100)) : ReplyGap();
+  int total = 0;
+  Clock::time_point cutOff{};
+  Clock::time_point lastByte{};
+  while (total < cap) {
+    const bool first = total == 0;
+    const auto deadline = first ? firstDeadline : std::min(lastByte + gap, cutOff);
+    const int ev = WaitInputUntil(handle, deadline, true);
+    if (ev < 0) {
+      SetFault(PortFault::DeviceFailure, errno);
+      return total;
+    }
+    if (ev == 0) {
+      if (first) SetFault(PortFault::TimedOut, ETIMEDOUT);
+      return total;  // silence: the reply (if any) is complete
+    }
+    const int n = ReadSome(handle, buf + total, cap - total);
+    if (n < 0) return total;
+    if (n == 0) {
+      if (ev & (POLLHUP | POLLERR | POLLNVAL)) {
+        SetFault(PortFault::DeviceFailure, EIO);
+        return total;
+      }
+      // A USB printer's read completed empty: nothing yet.
+      SleepMs(1);
+      continue;
+    }
+    lastByte = Clock::now();
+    if (first) cutOff = lastByte + std::chrono::milliseconds(kReplyLongestMs);
+    total += n;
+    if (endAtNul && buf[total - 1] == '\0') break;
+    if (lastByte >= cutOff) break;
+  }
+  return total;
+}
+
+}  // namespace
+
+int PortReadReply(PortHandle handle, void* buffer, int capacity) {
+  return GatherReply(handle, static_cast<char*>(buffer), capacity, kReplyWaitMs, false);
 }
 
 int PortReadToNul(PortHandle handle, void* buffer) {
-  char* buf = static_cast<char*>(buffer);
-  int total = 0;
-  int tries = 100;
-  while (total < 4096) {
-    int r = PortReadOnce(handle, buf + total, 4096 - total, 100);
-    if (r > 0) {
-      total += r;
-      if (buf[total - 1] == '\0') break;
-      continue;
-    }
-    if (r < 0) break;
-    if (--tries == 0) break;
+  return GatherReply(handle, static_cast<char*>(buffer), 4096, kReplyWaitMs, true);
+}
+
+int PortReadReplyWithin(PortHandle handle, void* buffer, int capacity, int waitMs, bool endAtNul) {
+  return GatherReply(handle, static_cast<char*>(buffer), capacity, waitMs, endAtNul);
+}
+
+int PortDiscardInput(PortHandle handle) {
+  SetFault(PortFault::None);
+  if (handle < 0) {
+    SetFault(PortFault::OtherError, EBADF);
+    return -1;
   }
-  return total;
+  char sink[4096];
+  int discarded = 0;
+  // Bounded: a printer that never stops sending is dealt with by the reply
+  // wait that follows, which cuts a reply off.
+  for (int reads = 0; reads < 256; ++reads) {
+    pollfd p{handle, POLLIN, 0};
+    if (poll(&p, 1, 0) < 0) {
+      if (errno == EINTR) continue;
+      SetFault(PortFault::DeviceFailure, errno);
+      return -1;
+    }
+    if (!(p.revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))) break;
+    const int n = ReadSome(handle, sink, sizeof sink);
+    if (n < 0) return -1;
+    if (n == 0) {
+      if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+        SetFault(PortFault::DeviceFailure, EIO);
+        return -1;
+      }
+      break;
+    }
+    discarded += n;
+  }
+  return discarded;
 }
 
 namespace {
@@ -486,6 +604,7 @@ void ClosePrinterPort(PortHandle handle) {
     }
   }
   PortDrainOutput(handle, 2000);
+  if (s.open == handle) RestoreLine(handle);
   s.write = IoRecord{};
   s.read = IoRecord{};
   ::close(handle);

@@ -1,6 +1,5 @@
 #include "protocol/printer_info.h"
 
-#include <chrono>
 #include <cstring>
 
 #include "protocol/command_line.h"
@@ -52,6 +51,8 @@ unsigned char ParseModelReply(char* reply, PrinterInfo& info) {
 }
 
 int ProbePrinterModel(PortHandle port, char* buffer, int bufferSize, PrinterInfo& info) {
+  // Bytes left on the port by an earlier exchange are no answer to this one.
+  if (PortDiscardInput(port) < 0) return -1;
   const std::string line = ModelRequestLine();
   if (PortWrite(port, line.data(), static_cast<int>(line.size())) != 0) return -1;
   int n = PortReadReply(port, buffer, bufferSize - 1);
@@ -62,20 +63,11 @@ int ProbePrinterModel(PortHandle port, char* buffer, int bufferSize, PrinterInfo
 }
 
 int DrainPort(PortHandle port, char* buffer, int bufferSize) {
+  if (PortDiscardInput(port) < 0) return -1;
   const std::string line = ModelRequestLine();
   if (PortWrite(port, line.data(), static_cast<int>(line.size())) != 0) return -1;
-  // A series allows 10 reads of 10 polls; a read that brings data starts a
-  // new series; the drain ends when a read gives up or a series runs out.
-  // A printer that never stops sending is cut off after kDrainLimitMs.
-  constexpr auto kDrainLimit = std::chrono::milliseconds(2000);
-  const auto start = std::chrono::steady_clock::now();
-  int left = 10;
-  while (left > 0 && std::chrono::steady_clock::now() - start < kDrainLimit) {
-    int r = PortReadOnce(port, buffer, bufferSize, 10);
-    if (r < 0) break;
-    if (r > 0) left = 10;
-    else --left;
-  }
+  // The answer is gathered like any reply and thrown away.
+  PortReadReply(port, buffer, bufferSize);
   return PortReplyLost() ? -1 : 0;
 }
 

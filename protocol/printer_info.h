@@ -32,14 +32,14 @@ struct PrinterInfo {
 // bytes is cut to 31.
 unsigned char ParseModelReply(char* reply, PrinterInfo& info);
 
-// Sends getvar "model" (always named), reads the reply into `buffer` (room
-// kept for a NUL) and parses it. Returns the named-form flag, or -1 when the
+// Discards what waits on the port, sends getvar "model" (always named),
+// reads the reply into `buffer` (room kept for a NUL) and parses it. Returns the named-form flag, or -1 when the
 // line could not be sent or the printer went away before it answered
 // (PrinterInfo then unchanged).
 int ProbePrinterModel(PortHandle port, char* buffer, int bufferSize, PrinterInfo& info);
 
-// The drain step of the reading actions: sends getvar "model" once and reads
-// and discards whatever answers it. Returns 0, or -1 when the line could not
+// The drain step of the reading actions: discards what waits on the port,
+// sends getvar "model" once and reads and discards whatever answers it. Returns 0, or -1 when the line could not
 // be sent or the printer went away.
 int DrainPort(PortHandle port, char* buffer, int bufferSize);
 

@@ -13,9 +13,12 @@ namespace {
 
 const char* CharsetForLang(int langId) { return langId == kLangChinese ? "GBK" : "WINDOWS-1252"; }
 
-// Converts with iconv; characters that cannot be converted become `subst`.
-std::string Convert(const char* to, const char* from, const char* in, std::size_t inLen, const char* subst,
-                    std::size_t unitSize) {
+// Converts with iconv. Where the input cannot be converted, `onFailure` is
+// given the failing position and says how many input bytes it consumed
+// (it appends its own substitute to `out`). Empty when iconv cannot convert
+// between the two at all.
+template <typename OnFailure>
+std::string Convert(const char* to, const char* from, const char* in, std::size_t inLen, OnFailure onFailure) {
   iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) return {};
   std::string out;
@@ -29,17 +32,29 @@ std::string Convert(const char* to, const char* from, const char* in, std::size_
     out.append(buf.data(), buf.size() - dstLeft);
     if (r == static_cast<std::size_t>(-1)) {
       if (errno == E2BIG) continue;
-      // EILSEQ or EINVAL: skip one input unit, put the substitute.
-      out += subst;
-      std::size_t skip = std::min(unitSize, srcLeft);
+      // EILSEQ or EINVAL: the substitute stands for what is skipped.
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+      const std::size_t skip = std::min(onFailure(out, src, srcLeft), srcLeft);
       src += skip;
       srcLeft -= skip;
     }
   }
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
   iconv_close(cd);
   return out;
 }
+
+bool CanOpen(const char* to, const char* from) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  iconv_close(cd);
+  return true;
+}
+
+// A byte the code page does not define stands for itself as a character of
+// its own in the private use area, so that it survives a round trip through
+// a control and back to the printer.
+constexpr char16_t kRawByteBase = 0xF700;
+bool IsRawByteChar(char16_t c) { return c >= kRawByteBase && c <= kRawByteBase + 0xFF; }
 
 }  // namespace
 
@@ -54,17 +69,46 @@ int SystemDefaultLangId() {
 
 int CodePageForLang(int langId) { return langId == kLangChinese ? 936 : 1252; }
 
+bool TextConversionAvailable(int langId) {
+  const char* cs = CharsetForLang(langId);
+  return CanOpen(cs, "UTF-16LE") && CanOpen("UTF-16LE", cs);
+}
+
 std::string ToPrinterBytes(const QString& text, int langId) {
   if (text.isEmpty()) return {};
   const char16_t* units = reinterpret_cast<const char16_t*>(text.utf16());
-  return Convert(CharsetForLang(langId), "UTF-16LE", reinterpret_cast<const char*>(units),
-                 static_cast<std::size_t>(text.size()) * 2, "?", 2);
+  const qsizetype size = text.size();
+  std::string out;
+  // Runs of ordinary text go through the converter; raw-byte characters are
+  // their byte.
+  qsizetype i = 0;
+  while (i < size) {
+    if (IsRawByteChar(units[i])) {
+      out.push_back(static_cast<char>(units[i] - kRawByteBase));
+      ++i;
+      continue;
+    }
+    qsizetype j = i;
+    while (j < size && !IsRawByteChar(units[j])) ++j;
+    out += Convert(CharsetForLang(langId), "UTF-16LE", reinterpret_cast<const char*>(units + i),
+                   static_cast<std::size_t>(j - i) * 2, [](std::string& o, const char*, std::size_t) {
+                     o += '?';
+                     return std::size_t{2};
+                   });
+    i = j;
+  }
+  return out;
 }
 
 QString FromPrinterBytes(std::string_view bytes, int langId) {
   if (bytes.empty()) return {};
-  // U+FFFD in UTF-16LE for a byte the code page does not map.
-  std::string u16 = Convert("UTF-16LE", CharsetForLang(langId), bytes.data(), bytes.size(), "\xFD\xFF", 1);
+  std::string u16 = Convert("UTF-16LE", CharsetForLang(langId), bytes.data(), bytes.size(),
+                            [](std::string& o, const char* at, std::size_t) {
+                              const char16_t c = kRawByteBase + static_cast<unsigned char>(*at);
+                              o.push_back(static_cast<char>(c & 0xFF));
+                              o.push_back(static_cast<char>(c >> 8));
+                              return std::size_t{1};
+                            });
   return QString::fromUtf16(reinterpret_cast<const char16_t*>(u16.data()), static_cast<qsizetype>(u16.size() / 2));
 }
 

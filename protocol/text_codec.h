@@ -20,10 +20,19 @@ int SystemDefaultLangId();
 // Code page of the language: 936 for 2052, 1252 otherwise.
 int CodePageForLang(int langId);
 
+// False when this system cannot convert between Unicode and the code page
+// of the language (its converter is missing): an action then sends nothing.
+bool TextConversionAvailable(int langId);
+
 // Unicode text to printer bytes. Characters the code page lacks become '?'.
+// A character that stands for a raw byte (below) is that byte.
 std::string ToPrinterBytes(const QString& text, int langId);
 
-// Printer bytes to Unicode, with no length limit (file names, lists).
+// Printer bytes to Unicode, with no length limit (file names, lists). A byte
+// the code page leaves undefined, or one that starts no valid sequence in
+// it, becomes a character of its own (U+F700 plus the byte), which
+// ToPrinterBytes turns back into that byte: text read from the printer goes
+// back to it unchanged.
 QString FromPrinterBytes(std::string_view bytes, int langId);
 
 // A reply as shown: a NUL ends the text where it stands; a reply that

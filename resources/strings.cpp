@@ -47,4 +47,10 @@ QString ValueTooLongMessage(int langId) {
                                 : QStringLiteral("Value too long to send (a command line holds at most 4095 bytes)");
 }
 
+QString NoTextConversionMessage(int langId) {
+  return langId == kLangChinese
+             ? QStringLiteral("系统缺少代码页 936 (GBK) 的文字转换，无法与打印机交换文字")
+             : QStringLiteral("This system cannot convert text to code page 1252, so no text can be exchanged with the printer");
+}
+
 }  // namespace deveder

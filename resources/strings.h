@@ -39,4 +39,6 @@ QString ProgramTitle(int langId);
 namespace deveder {
 // A value whose command line would pass 4095 bytes is refused with this text.
 QString ValueTooLongMessage(int langId);
+// The system cannot convert text to and from the printer's code page.
+QString NoTextConversionMessage(int langId);
 }  // namespace deveder

@@ -244,7 +244,7 @@ void Interpreter::HandleLine(const std::string& raw) {
       value = *sim_.Store().Get(name);
       if (sim_.Store().IsWlan(name)) value.push_back('\0');
     }
-    sim_.Send(value);
+    sim_.Send(value, name);
     return;
   }
 
@@ -274,6 +274,14 @@ void Interpreter::HandleLine(const std::string& raw) {
       sim_.SetModelReply(value.substr(0, value.find(';')) +
                          (semi == std::string::npos ? "" : modelReply.substr(semi)));
       return;
+    }
+    // The module takes its address as twelve hexadecimal digits and shows
+    // it as six colon-separated pairs.
+    if (name == "bluetooth.address" && value.size() == 12 &&
+        value.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos) {
+      std::string pairs;
+      for (std::size_t k = 0; k < 12; k += 2) pairs += (k ? ":" : "") + value.substr(k, 2);
+      value = pairs;
     }
     auto lock = sim_.Lock();
     sim_.Store().Set(name, value);

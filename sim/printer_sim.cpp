@@ -361,10 +361,11 @@ void PrinterSim::SendRaw(const std::string& bytes) {
   WriteAll(bytes);
 }
 
-void PrinterSim::Send(const std::string& bytes) {
+void PrinterSim::Send(const std::string& bytes, const std::string& var) {
   const Faults f = GetFaults();
   if (f.silent) return;
-  if (f.replyDelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(f.replyDelayMs));
+  const int delay = f.replyDelayMs + (!var.empty() && var == f.slowVar ? f.slowVarDelayMs : 0);
+  if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
   std::string out = f.garbageBeforeReplies + bytes;
   Record({LogEntry::Sent, out, ""});
   if (f.splitReplies && out.size() >= 2) {

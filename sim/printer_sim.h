@@ -58,6 +58,10 @@ struct Faults {
   int replyDelayMs = 0;             // before every reply
   bool splitReplies = false;        // each reply in two writes
   int splitGapMs = 5;               // between the two halves
+  // One variable answered late (named or numbered request alike), on top
+  // of replyDelayMs. Like a real printer, nothing else is answered meanwhile.
+  std::string slowVar;
+  int slowVarDelayMs = 0;
   long hangUpAfterBytes = -1;       // close the master after N received bytes
   std::string garbageBeforeReplies; // bytes sent before every reply
   // Downloads; for firmware: no answer to "+" or command 3 (go-ahead), to the
@@ -129,7 +133,7 @@ class PrinterSim {
   bool WaitFor(const std::function<bool()>& pred, int timeoutMs) const;
 
   // ---- used by the protocol handlers (sim thread) ----
-  void Send(const std::string& bytes);        // a reply, with faults applied
+  void Send(const std::string& bytes, const std::string& var = {});  // a reply, with faults applied
   void SendRaw(const std::string& bytes);     // bytes as they are
   void Record(LogEntry entry);
   void RecordJob(const JobRecord& job);

@@ -24,6 +24,8 @@ void Usage() {
                "  --silent                answer nothing\n"
                "  --reply-delay MS        delay before every reply\n"
                "  --split-replies         send each reply in two writes\n"
+               "  --split-gap MS          pause between the two halves (default 5)\n"
+               "  --slow-var NAME MS      answer variable NAME MS late (nothing else meanwhile)\n"
                "  --hang-up-after N       close the line after N received bytes\n"
                "  --no-go-ahead           never accept download data\n"
                "  --no-confirmation       never confirm a download\n"
@@ -52,6 +54,11 @@ int main(int argc, char** argv) {
     else if (a == "--silent") o.faults.silent = true;
     else if (a == "--reply-delay") o.faults.replyDelayMs = std::atoi(next().c_str());
     else if (a == "--split-replies") o.faults.splitReplies = true;
+    else if (a == "--split-gap") o.faults.splitGapMs = std::atoi(next().c_str());
+    else if (a == "--slow-var") {
+      o.faults.slowVar = next();
+      o.faults.slowVarDelayMs = std::atoi(next().c_str());
+    }
     else if (a == "--hang-up-after") o.faults.hangUpAfterBytes = std::atol(next().c_str());
     else if (a == "--no-go-ahead") o.faults.noGoAhead = true;
     else if (a == "--no-confirmation") o.faults.noConfirmation = true;

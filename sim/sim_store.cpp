@@ -68,6 +68,13 @@ bool SimStore::Set(const std::string& name, const std::string& value) {
   return true;
 }
 
+void SimStore::Forget(const std::string& name) {
+  auto it = vars_.find(name);
+  if (it == vars_.end()) return;
+  if (it->second.group >= 0) byNumber_.erase({it->second.group, it->second.index});
+  vars_.erase(it);
+}
+
 bool SimStore::Knows(const std::string& name) const { return vars_.count(name) != 0; }
 
 bool SimStore::IsNamedOnly(const std::string& name) const {

@@ -26,6 +26,8 @@ class SimStore {
   std::optional<std::string> Get(const std::string& name) const;
   std::optional<std::string> NameOf(int group, int index) const;
   bool Set(const std::string& name, const std::string& value);
+  // A model without the variable: it answers neither its name nor number.
+  void Forget(const std::string& name);
   bool Knows(const std::string& name) const;
   bool IsWlan(const std::string& name) const { return name.rfind("wlan.", 0) == 0; }
   bool IsNamedOnly(const std::string& name) const;

@@ -11,6 +11,7 @@
 #include "pages/core/control_model.h"
 #include "pages/core/page_port.h"
 #include "protocol/printer_info.h"
+#include "protocol/reply_channel.h"
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
 
@@ -97,31 +98,35 @@ bool BluetoothPage::OnControl(int id, ControlEvent event, PageContext& ctx) {
 }
 
 void BluetoothPage::ReadBluetoothSettings(PageContext& ctx) {
+  if (!TextConversionAvailable(ctx.langId)) {
+    ctx.ui.ShowMessage(NoTextConversionMessage(ctx.langId));
+    return;
+  }
   ScopedPort port(OpenPagePort(ctx));
   if (!port.valid()) {
     ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, ctx.langId));
     return;
   }
-  char buf[kLineBufferSize];
-  if (!SettleCommandForm(port.get(), buf, sizeof buf, ctx.printer)) {
+  auto lost = [&] {
+    port.Close();
     ctx.ui.ShowMessage(kMsgConnectionLost);
-    return;
-  }
+  };
+  ReplyChannel channel(port.get());
+  if (channel.Drain() == ReplyChannel::Outcome::Lost) return lost();
+  if (!ctx.printer.named() && channel.Probe(ctx.printer) == ReplyChannel::Outcome::Lost) return lost();
+  if (channel.Silent()) return lost();
   const LineForm form = FormForFlag(ctx.printer.namedFormFlag);
   ControlModel& c = ctx.controls;
   for (const BluetoothField& f : kFields) {
-    const std::string line = GetvarLine(f.var, form);
-    if (PortWrite(port.get(), line.data(), static_cast<int>(line.size())) != 0) {
-      ctx.ui.ShowMessage(kMsgConnectionLost);
-      return;
-    }
-    const int n = PortReadReply(port.get(), buf, sizeof buf - 1);
-    if (PortReplyLost()) {
-      // Silence is an empty answer; a printer that went away is not.
-      ctx.ui.ShowMessage(kMsgConnectionLost);
-      return;
-    }
-    ApplyBluetoothReply(c, static_cast<int>(&f - kFields), buf, n, ctx.langId);
+    if (channel.Ask(GetvarLine(f.var, form)) == ReplyChannel::Outcome::Lost) return lost();
+    // A printer that answered none of the first requests is not there to be
+    // read: nothing on the page changes, and Update stays as it was.
+    if (channel.Silent()) return lost();
+    ApplyBluetoothReply(c, static_cast<int>(&f - kFields), channel.data(), channel.count(), ctx.langId);
+    // The address goes out as twelve digits whatever the printer showed,
+    // so it is always written from its edit.
+    if (f.list || f.control == kAddressEdit || channel.count() == 0) readBack_.Forget(f.var.name);
+    else readBack_.Remember(f.var.name, std::string(channel.bytes()), c, {f.control});
   }
   // The port is closed before the success box, which stays up for a while.
   port.Close();
@@ -130,6 +135,10 @@ void BluetoothPage::ReadBluetoothSettings(PageContext& ctx) {
 }
 
 void BluetoothPage::WriteBluetoothSettings(PageContext& ctx) {
+  if (!TextConversionAvailable(ctx.langId)) {
+    ctx.ui.ShowMessage(NoTextConversionMessage(ctx.langId));
+    return;
+  }
   // The line being written lives here until the port has closed: a write
   // still under way when the port closes is pushed out from this buffer.
   char work[kLineBufferSize];
@@ -144,7 +153,9 @@ void BluetoothPage::WriteBluetoothSettings(PageContext& ctx) {
   }
   const LineForm form = FormForFlag(ctx.printer.namedFormFlag);
   for (const BluetoothField& f : kFields) {
-    const std::string value = FieldValue(ctx.controls, f, ctx.langId);
+    // A field left as the Read put it goes back as the printer gave it.
+    const std::optional<std::string> asRead = readBack_.Unchanged(f.var.name, ctx.controls);
+    const std::string value = asRead ? *asRead : FieldValue(ctx.controls, f, ctx.langId);
     if (value.empty()) {
       ctx.ui.ShowMessage(QString::fromUtf8(f.missing));
       return;

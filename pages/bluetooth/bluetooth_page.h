@@ -7,6 +7,7 @@
 #pragma once
 
 #include "pages/core/page_logic.h"
+#include "pages/core/read_back.h"
 #include "protocol/command_line.h"
 
 namespace deveder {
@@ -55,6 +56,7 @@ class BluetoothPage : public PageLogic {
 
  private:
   bool readOnce_ = false;
+  ReadBack readBack_;  // the three edits as read
 };
 
 }  // namespace deveder

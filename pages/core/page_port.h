@@ -10,11 +10,6 @@ namespace deveder {
 // system's encoding).
 PortHandle OpenPagePort(const PageContext& ctx);
 
-// The drain step, then the model probe while the printer's form is not yet
-// known to be the named one (it fills `printer`). False when a line could not
-// be sent or the printer went away. `buffer` is the action's line buffer.
-bool SettleCommandForm(PortHandle port, char* buffer, int size, PrinterInfo& printer);
-
 // Runs an action unless one of the same page is already under way (a click
 // delivered while a wait pumps the window must not start a second one).
 class ReentryGuard {

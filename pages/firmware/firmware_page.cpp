@@ -33,6 +33,8 @@ void SleepMs(int ms) {
   }
 }
 
+constexpr int kEndAnswerWaitMs = 500;
+
 // The end of the image is not answered; it has to leave the line before the
 // port closes. False when the port fails it or it does not leave in time.
 bool SendUnanswered(PortHandle port, const std::uint8_t* packet, int length) {
@@ -45,7 +47,14 @@ bool SendUnanswered(PortHandle port, const std::uint8_t* packet, int length) {
     if (st == IoState::Completed) break;
     if (st == IoState::Failed || Clock::now() >= deadline) return false;
   }
-  return PortDrainOutput(port, boundMs);
+  if (!PortDrainOutput(port, boundMs)) return false;
+  // A serial line gets its own speed back when the port closes; the printer
+  // must have taken the end at the download's speed by then. Its answer,
+  // which nothing else needs, shows that it has; a printer that does not
+  // answer is given a short while.
+  char answer[64];
+  PortReadReplyWithin(port, answer, sizeof answer, kEndAnswerWaitMs, false);
+  return true;
 }
 
 // One download over an open port: the image file, the packet buffer (which

@@ -7,6 +7,7 @@
 #include "link/port.h"
 #include "pages/core/page_port.h"
 #include "protocol/printer_info.h"
+#include "protocol/reply_channel.h"
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
 
@@ -20,37 +21,29 @@ int IndexOf(long value) { return value < INT_MIN || value > INT_MAX ? -1 : stati
 
 long NumberOf(const QString& text) { return ParseDecimal(text.toStdString()); }
 
-// One getvar exchange of a Read: the line goes out, the first read that
-// brings data is the reply.
+// One getvar exchange of a Read over the action's reply channel.
 class Exchange {
  public:
-  Exchange(PortHandle port, LineForm form, int langId) : port_(port), form_(form), langId_(langId) {}
+  Exchange(ReplyChannel& channel, LineForm form, int langId) : channel_(channel), form_(form), langId_(langId) {}
 
-  // False when the line could not be sent, or the printer went away while
-  // its reply was awaited (silence is an empty reply, not a loss).
+  // False when the line could not be sent, the printer went away or stopped
+  // answering (silence is an empty reply, not a loss).
   bool Ask(const PrinterVar& var) {
-    const std::string line = GetvarLine(var, form_);
-    if (PortWrite(port_, line.data(), static_cast<int>(line.size())) != 0) return false;
-    // Room is kept for the NUL that ends the reply as a C string.
-    count_ = PortReadReply(port_, buffer_, kLineBufferSize - 1);
-    if (PortReplyLost()) return false;
-    buffer_[count_] = '\0';
-    text_ = ReplyToText(buffer_, count_, langId_);
+    if (channel_.Ask(GetvarLine(var, form_)) == ReplyChannel::Outcome::Lost) return false;
+    text_ = ReplyToText(channel_.data(), channel_.count(), langId_);
     return true;
   }
 
-  bool empty() const { return count_ == 0; }
-  std::string_view bytes() const { return std::string_view(buffer_, static_cast<std::size_t>(count_)); }
+  bool empty() const { return channel_.count() == 0; }
+  std::string_view bytes() const { return channel_.bytes(); }
   // The reply up to a NUL, as a C string compares it.
-  std::string_view cstring() const { return std::string_view(buffer_); }
+  std::string_view cstring() const { return std::string_view(channel_.data()); }
   const QString& text() const { return text_; }
 
  private:
-  PortHandle port_;
+  ReplyChannel& channel_;
   LineForm form_;
   int langId_;
-  char buffer_[kLineBufferSize] = {};
-  int count_ = 0;
   QString text_;
 };
 
@@ -89,6 +82,10 @@ bool SettingsPage::OnReadSettings(PageContext& ctx) {
   const int lang = ctx.langId;
   const bool chinese = lang == kLangChinese;
 
+  if (!TextConversionAvailable(lang)) {
+    ctx.ui.ShowMessage(NoTextConversionMessage(lang));
+    return false;
+  }
   ScopedPort port(OpenPagePort(ctx));
   if (!port.valid()) {
     ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, lang));
@@ -101,27 +98,44 @@ bool SettingsPage::OnReadSettings(PageContext& ctx) {
     return false;
   };
 
-  char probeBuffer[kLineBufferSize];
-  if (DrainPort(port.get(), probeBuffer, kLineBufferSize) < 0) return lost();
+  ReplyChannel channel(port.get());
+  if (channel.Drain() == ReplyChannel::Outcome::Lost) return lost();
   LineForm form = LineForm::Named;
   if (!ctx.printer.named()) {
-    const int flag = ProbePrinterModel(port.get(), probeBuffer, kLineBufferSize, ctx.printer);
-    if (flag < 0) return lost();
-    form = FormForFlag(static_cast<unsigned char>(flag));
+    if (channel.Probe(ctx.printer) == ReplyChannel::Outcome::Lost || channel.Silent()) return lost();
+    form = FormForFlag(ctx.printer.namedFormFlag);
   }
+  Exchange x(channel, form, lang);
+  if (!x.Ask(setvar::kMfg)) return lost();
+  // A printer that answered none of the first requests is not there to be
+  // read: nothing on the page changes, and the Write stays as it was.
+  if (channel.Silent()) return lost();
 
   // PrinterInfo may be cleared by the communication page while a reply is
-  // awaited; the Read keeps what the probe gave it.
+  // awaited; the Read keeps what the probe gave it. The form and the
+  // application list go by PrinterInfo's 31-byte name; the MDL edit shows
+  // the name whole, so that a Write never renames the printer to a cut name.
   const std::string modelName(ctx.printer.modelName, strnlen(ctx.printer.modelName, sizeof ctx.printer.modelName));
   const std::uint8_t languageMask = ctx.printer.languageMask;
-  if (!modelName.empty()) c.SetText(kSetModel, FromPrinterBytes(modelName, lang));
+  const std::string fullName = channel.ModelReply().empty() ? modelName : channel.ModelName();
+  readBack_.values.Clear();
+  readBack_.msw.clear();
+  if (!fullName.empty()) {
+    c.SetText(kSetModel, FromPrinterBytes(fullName, lang));
+    readBack_.values.Remember(setvar::kModel.name, fullName, c, {kSetModel});
+  }
+  // A text value the printer gave; what the Write sends back while the
+  // controls stay as they are.
+  auto remember = [&](const PrinterVar& var, std::initializer_list<int> ids) {
+    if (x.empty()) readBack_.values.Forget(var.name);
+    else readBack_.values.Remember(var.name, std::string(x.bytes()), c, ids);
+  };
 
-  Exchange x(port.get(), form, lang);
-
-  if (!x.Ask(setvar::kMfg)) return lost();
   if (!x.empty()) c.SetText(kSetMfg, x.text());
+  remember(setvar::kMfg, {kSetMfg});
   if (!x.Ask(setvar::kSn)) return lost();
   if (!x.empty()) c.SetText(kSetSerial, x.text());
+  remember(setvar::kSn, {kSetSerial});
 
   // The heating parameters have controls on the Chinese layout only; a
   // layout without them does not ask for them.
@@ -132,6 +146,7 @@ bool SettingsPage::OnReadSettings(PageContext& ctx) {
   if (c.Has(kSetHeatTime)) {
     if (!x.Ask(setvar::kHeatTime)) return lost();
     c.SetText(kSetHeatTime, x.text());
+    remember(setvar::kHeatTime, {kSetHeatTime});
   }
 
   if (!x.Ask(setvar::kUsbd)) return lost();
@@ -140,6 +155,7 @@ bool SettingsPage::OnReadSettings(PageContext& ctx) {
     c.SetText(kSetUsbMfg, semi < 0 ? x.text() : x.text().left(semi));
     c.SetText(kSetUsbModel, semi < 0 ? QString() : x.text().mid(semi + 1));
   }
+  remember(setvar::kUsbd, {kSetUsbMfg, kSetUsbModel});
 
   if (!x.Ask(setvar::kDensity)) return lost();
   SelectByReply(c, kSetDensity, x);
@@ -161,6 +177,7 @@ bool SettingsPage::OnReadSettings(PageContext& ctx) {
   for (const auto& [var, id] : edits) {
     if (!x.Ask(var)) return lost();
     c.SetText(id, x.text());
+    remember(var, {id});
   }
 
   if (!x.Ask(setvar::kPpl)) return lost();
@@ -177,6 +194,7 @@ bool SettingsPage::OnReadSettings(PageContext& ctx) {
     const QString cn = slash < 0 ? QString() : x.text().mid(slash + 1);
     if (!en.isEmpty()) c.SetText(kSetAppNameEn, en);
     if (!cn.isEmpty()) c.SetText(kSetAppNameCn, cn);
+    remember(setvar::kAppStr, {kSetAppNameEn, kSetAppNameCn});
   } else {
     c.SetCurrentIndex(kSetApp, 0);
   }
@@ -193,7 +211,10 @@ bool SettingsPage::OnReadSettings(PageContext& ctx) {
   if (!x.Ask(setvar::kMsw)) return lost();
   // Only a 16-byte reply is a digit string; one that holds anything but
   // hexadecimal digits is taken as a broken line.
-  if (x.bytes().size() == static_cast<std::size_t>(kMswDigits) && !ApplyMswDigits(c, x.bytes())) return lost();
+  if (x.bytes().size() == static_cast<std::size_t>(kMswDigits)) {
+    if (!ApplyMswDigits(c, x.bytes())) return lost();
+    readBack_.msw = std::string(x.bytes());
+  }
 
   readOnce_ = true;
   port.Close();
@@ -201,12 +222,16 @@ bool SettingsPage::OnReadSettings(PageContext& ctx) {
   return true;
 }
 
-SettingsWritePlan BuildSettingsWrite(const ControlModel& c, LineForm form, int langId) {
+SettingsWritePlan BuildSettingsWrite(const ControlModel& c, LineForm form, int langId,
+                                     const SettingsReadBack* readBack) {
   SettingsWritePlan plan;
-  // A text value; an empty one is sent only where `always`.
+  // A text value; an empty one is sent only where `always`. A value whose
+  // controls still show what the Read put there goes back as it was read.
   auto text = [&](const PrinterVar& var, const QString& value, bool always) {
     if (plan.tooLong) return;
-    const std::string bytes = ToPrinterBytes(value, langId);
+    std::optional<std::string> asRead;
+    if (readBack) asRead = readBack->values.Unchanged(var.name, c);
+    const std::string bytes = asRead ? *asRead : ToPrinterBytes(value, langId);
     if (bytes.empty() && !always) return;
     if (std::optional<std::string> line = SetvarTextLine(var, form, bytes)) plan.lines.push_back(std::move(*line));
     else plan.tooLong = var.name;
@@ -243,7 +268,9 @@ SettingsWritePlan BuildSettingsWrite(const ControlModel& c, LineForm form, int l
     plan.lines.push_back(SetvarIntLine(setvar::kCoverAction, form, c.Checked(kSetCoverLocate) ? 0 : 1));
   if (c.CurrentIndex(kSetMenuLang) >= 0) text(setvar::kMenuLang, number(c.CurrentIndex(kSetMenuLang)), true);
 
-  const std::optional<std::string> msw = BuildMswDigits(c);
+  std::optional<std::string> msw = BuildMswDigits(c);
+  if (msw && readBack && readBack->msw.size() == static_cast<std::size_t>(kMswDigits))
+    msw = MergeMswDigits(*msw, readBack->msw);
   if (msw) text(setvar::kMsw, QString::fromLatin1(msw->data(), static_cast<qsizetype>(msw->size())), true);
   plan.complete = msw.has_value();
   return plan;
@@ -251,6 +278,10 @@ SettingsWritePlan BuildSettingsWrite(const ControlModel& c, LineForm form, int l
 
 bool SettingsPage::OnWriteSettings(PageContext& ctx) {
   const int lang = ctx.langId;
+  if (!TextConversionAvailable(lang)) {
+    ctx.ui.ShowMessage(NoTextConversionMessage(lang));
+    return false;
+  }
   ScopedPort port(OpenPagePort(ctx));
   if (!port.valid()) {
     ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, lang));
@@ -265,7 +296,8 @@ bool SettingsPage::OnWriteSettings(PageContext& ctx) {
 
   // Every line is built before the first goes out, so a value too long for
   // its line refuses the Write with nothing sent.
-  const SettingsWritePlan plan = BuildSettingsWrite(ctx.controls, FormForFlag(ctx.printer.namedFormFlag), lang);
+  const SettingsWritePlan plan =
+      BuildSettingsWrite(ctx.controls, FormForFlag(ctx.printer.namedFormFlag), lang, &readBack_);
   if (plan.tooLong) return refuse(ValueTooLongMessage(lang));
   for (const std::string& line : plan.lines)
     if (PortWrite(port.get(), line.data(), static_cast<int>(line.size())) != 0) return refuse(kMsgConnectionLost);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "pages/core/page_logic.h"
+#include "pages/core/read_back.h"
 #include "pages/settings/settings_tables.h"
 #include "protocol/command_line.h"
 
@@ -24,10 +25,19 @@ struct SettingsWritePlan {
   const char* tooLong = nullptr;
 };
 
+// What the last Read took from the printer, beyond what the controls show.
+struct SettingsReadBack {
+  ReadBack values;  // text values, with the bytes as read
+  std::string msw;  // the 16 digits as read; empty when none were read
+};
+
 // The Write's lines for the controls in `form`. "app" and "app_str" belong
 // to the set on a Chinese system (2052) only. Controls the page lacks (the
 // heating group of the English layout) read as empty and send nothing.
-SettingsWritePlan BuildSettingsWrite(const ControlModel& controls, LineForm form, int langId);
+// With `readBack`, text values the user left as the Read put them go out
+// with the bytes as read, and "msw" keeps the digits the page does not show.
+SettingsWritePlan BuildSettingsWrite(const ControlModel& controls, LineForm form, int langId,
+                                     const SettingsReadBack* readBack = nullptr);
 
 class SettingsPage : public PageLogic {
  public:
@@ -48,9 +58,11 @@ class SettingsPage : public PageLogic {
   bool OnWriteSettings(PageContext& ctx);
 
   bool ReadOnce() const { return readOnce_; }
+  const SettingsReadBack& LastRead() const { return readBack_; }
 
  private:
   bool readOnce_ = false;
+  SettingsReadBack readBack_;
 };
 
 }  // namespace deveder

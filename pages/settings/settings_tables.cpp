@@ -140,6 +140,21 @@ std::optional<std::string> BuildMswDigits(const ControlModel& controls) {
   return out;
 }
 
+std::string MergeMswDigits(std::string_view built, std::string_view read) {
+  // The bits of the first three digits that the page's switches set.
+  static constexpr int kShown[3] = {0x7, 0x7, 0xA};
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out(read);
+  for (int i = 0; i < 3 && i < static_cast<int>(built.size()) && i < static_cast<int>(read.size()); ++i) {
+    const int was = HexValue(read[static_cast<std::size_t>(i)]);
+    const int now = HexValue(built[static_cast<std::size_t>(i)]);
+    if (was < 0 || now < 0) continue;
+    const int merged = (was & ~kShown[i]) | (now & kShown[i]);
+    if (merged != was) out[static_cast<std::size_t>(i)] = kHex[merged];
+  }
+  return out;
+}
+
 bool ApplyMswDigits(ControlModel& controls, std::string_view reply) {
   if (reply.size() != static_cast<std::size_t>(kMswDigits)) return false;
   int d[kMswDigits];

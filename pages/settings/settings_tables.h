@@ -123,6 +123,12 @@ inline constexpr int kMswDigits = 16;
 // button.
 std::optional<std::string> BuildMswDigits(const ControlModel& controls);
 
+// The digit string to write back over one as read: the switches the page
+// shows come from `built` (BuildMswDigits), every other digit and bit stays
+// as read. A digit whose value does not change keeps the character read
+// (letter case included). `read` must be 16 hexadecimal digits.
+std::string MergeMswDigits(std::string_view built, std::string_view read);
+
 // Sets the ESC/POS group and the font-size list from a 16-byte reply. False,
 // with no control changed, when the reply is not 16 bytes long or a byte is
 // no hexadecimal digit.

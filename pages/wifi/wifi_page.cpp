@@ -15,6 +15,7 @@
 #include "pages/core/page_port.h"
 #include "pages/core/control_model.h"
 #include "protocol/printer_info.h"
+#include "protocol/reply_channel.h"
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
 
@@ -157,66 +158,93 @@ void WifiPage::OnDhcpClicked(int id, int choice, PageContext& ctx) {
 }
 
 void WifiPage::ReadWifiSettings(PageContext& ctx) {
+  if (!TextConversionAvailable(ctx.langId)) {
+    ctx.ui.ShowMessage(NoTextConversionMessage(ctx.langId));
+    return;
+  }
   ScopedPort port(OpenPagePort(ctx));
   if (!port.valid()) {
     ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, ctx.langId));
     return;
   }
-  char buf[kLineBufferSize];
-  if (!SettleCommandForm(port.get(), buf, sizeof buf, ctx.printer)) {
+  auto lost = [&] {
+    port.Close();
     ctx.ui.ShowMessage(kMsgConnectionLost);
-    return;
-  }
+  };
+  ReplyChannel channel(port.get());
+  if (channel.Drain() == ReplyChannel::Outcome::Lost) return lost();
+  if (!ctx.printer.named() && channel.Probe(ctx.printer) == ReplyChannel::Outcome::Lost) return lost();
+  if (channel.Silent()) return lost();
   const LineForm form = FormForFlag(ctx.printer.namedFormFlag);
   ControlModel& c = ctx.controls;
   const int lang = ctx.langId;
 
+  // An integer answer; nullopt when none came, which changes no button.
+  auto number = [&](int n) -> std::optional<int> {
+    if (n == 0) return std::nullopt;
+    return AnswerNumber(channel.data(), n, lang);
+  };
+  auto remember = [&](const PrinterVar& var, int n, const int (&fields)[5]) {
+    const std::string_view answer = AnswerBytes(channel.data(), n);
+    if (answer.empty()) readBack_.Forget(var.name);
+    else readBack_.Remember(var.name, std::string(answer), c, {fields[0], fields[1], fields[2], fields[3], fields[4]});
+  };
+  // The radio button checked of a group, as the value it stands for.
+  auto checkedMode = [&] { return c.Checked(kModeSta) ? 1 : c.Checked(kModeAp) ? 2 : c.Checked(kModeBoth) ? 3 : mode_; };
+  auto checkedDhcp = [&] { return c.Checked(kDhcpEnable) ? 1 : c.Checked(kDhcpDisable) ? 0 : dhcpChoice_; };
+
   // The seven variables in the order they are read, each with what its
   // answer (NUL-terminated on a WLAN module; 0 bytes when none came) does.
-  int mode = 0;
+  std::optional<int> mode;
   const std::pair<PrinterVar, std::function<void(int)>> steps[] = {
-      {kVarMac, [&](int n) { c.SetText(kMacBox, ReplyToText(buf, n, lang)); }},
-      {kVarLip, [&](int n) { c.SetText(kLocalIp, ReplyToText(buf, n, lang)); }},
+      {kVarMac, [&](int n) { c.SetText(kMacBox, ReplyToText(channel.data(), n, lang)); }},
+      {kVarLip, [&](int n) { c.SetText(kLocalIp, ReplyToText(channel.data(), n, lang)); }},
       {kVarMode,
        [&](int n) {
-         mode = AnswerNumber(buf, n, lang);
-         if (mode >= 1 && mode <= 3) SelectRadioOf(c, {kModeSta, kModeAp, kModeBoth}, mode - 1);
+         mode = number(n);
+         if (mode && *mode >= 1 && *mode <= 3) SelectRadioOf(c, {kModeSta, kModeAp, kModeBoth}, *mode - 1);
        }},
       {kVarDhcp,
        [&](int n) {
-         const int dhcp = AnswerNumber(buf, n, lang);
+         const std::optional<int> dhcp = number(n);
          if (dhcp == 0) SelectRadio(c, kDhcpDisable, kDhcpEnable);
          if (dhcp == 1) SelectRadio(c, kDhcpEnable, kDhcpDisable);
-         mode_ = mode;
-         dhcpChoice_ = dhcp;
+         mode_ = mode ? *mode : checkedMode();
+         dhcpChoice_ = dhcp ? *dhcp : checkedDhcp();
          UpdateWifiControls(c, mode_, dhcpChoice_);
        }},
-      {kVarAp, [&](int n) { FillListFields(c, kApFields, AnswerBytes(buf, n), true, lang); }},
-      {kVarSta, [&](int n) { FillListFields(c, kStaFields, AnswerBytes(buf, n), false, lang); }},
+      {kVarAp,
+       [&](int n) {
+         FillListFields(c, kApFields, AnswerBytes(channel.data(), n), true, lang);
+         remember(kVarAp, n, kApFields);
+       }},
+      {kVarSta,
+       [&](int n) {
+         FillListFields(c, kStaFields, AnswerBytes(channel.data(), n), false, lang);
+         remember(kVarSta, n, kStaFields);
+       }},
       {kVarApac,
        [&](int n) {
-         const int apac = AnswerNumber(buf, n, lang);
+         const std::optional<int> apac = number(n);
          if (apac == 0) SelectRadio(c, kAutoNo, kAutoYes);
          if (apac == 1) SelectRadio(c, kAutoYes, kAutoNo);
        }},
   };
   for (const auto& [var, apply] : steps) {
-    if (!SendLine(port.get(), GetvarLine(var, form))) {
-      ctx.ui.ShowMessage(kMsgConnectionLost);
-      return;
-    }
-    const int n = PortReadToNul(port.get(), buf);
-    if (PortReplyLost()) {
-      // Silence is an empty answer; a printer that went away is not.
-      ctx.ui.ShowMessage(kMsgConnectionLost);
-      return;
-    }
-    apply(n);
+    if (channel.Ask(GetvarLine(var, form), true) == ReplyChannel::Outcome::Lost) return lost();
+    // A printer that answered none of the first requests is not there to be
+    // read: nothing on the page changes, and WRITE stays as it was.
+    if (channel.Silent()) return lost();
+    apply(channel.count());
   }
   readOnce_ = true;
 }
 
 void WifiPage::WriteWifiSettings(PageContext& ctx) {
+  if (!TextConversionAvailable(ctx.langId)) {
+    ctx.ui.ShowMessage(NoTextConversionMessage(ctx.langId));
+    return;
+  }
   ScopedPort port(OpenPagePort(ctx));
   if (!port.valid()) {
     ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, ctx.langId));
@@ -237,9 +265,11 @@ void WifiPage::WriteWifiSettings(PageContext& ctx) {
     return false;
   };
   auto sendList = [&](const PrinterVar& var, const int (&fields)[5]) {
+    // Fields left as the READ put them go back as the printer gave them.
+    const std::optional<std::string> asRead = readBack_.Unchanged(var.name, c);
     const std::vector<std::string> items = ListItems(c, fields, ctx.langId);
-    if (AllEmpty(items)) return true;
-    const std::optional<std::string> line = SetvarListLine(var, form, items);
+    if (!asRead && AllEmpty(items)) return true;
+    const std::optional<std::string> line = asRead ? SetvarTextLine(var, form, *asRead) : SetvarListLine(var, form, items);
     if (!line) {
       ctx.ui.ShowMessage(ValueTooLongMessage(ctx.langId));
       return false;

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "pages/core/page_logic.h"
+#include "pages/core/read_back.h"
 #include "protocol/command_line.h"
 
 namespace deveder {
@@ -92,6 +93,7 @@ class WifiPage : public PageLogic {
   void OnDhcpClicked(int id, int choice, PageContext& ctx);
 
   bool readOnce_ = false;
+  ReadBack readBack_;  // the AP and STA lists as read
   int mode_ = 0;
   int dhcpChoice_ = 0;
 };

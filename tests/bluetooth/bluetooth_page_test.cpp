@@ -155,19 +155,19 @@ TEST_F(BluetoothFixture, ListRepliesSelectByBeginningOrLeaveTheSelection) {
   EXPECT_EQ(Selected(kCodList), "240404");
 }
 
-TEST_F(BluetoothFixture, ASilentPrinterStillEndsWithReadOk) {
+TEST_F(BluetoothFixture, ASilentPrinterIsALostConnectionAndChangesNothing) {
   Start();
   printer->SetFaults({.silent = true});
   controls->SetText(kNameEdit, "old");
   controls->SetCurrentIndex(kCodList, 2);
   page.ReadBluetoothSettings(*ctx);
-  EXPECT_EQ(ui.messages, std::vector<QString>{"Read OK"});
-  EXPECT_TRUE(page.ReadOnce());
-  EXPECT_EQ(controls->Text(kAddressEdit), "");
-  EXPECT_EQ(controls->Text(kNameEdit), "");
-  EXPECT_EQ(controls->Text(kPinEdit), "");
-  EXPECT_EQ(controls->CurrentIndex(kBaudList), -1);
+  EXPECT_EQ(ui.messages, std::vector<QString>{kMsgConnectionLost});
+  EXPECT_FALSE(page.ReadOnce());
+  EXPECT_EQ(controls->Text(kNameEdit), "old");
   EXPECT_EQ(controls->CurrentIndex(kCodList), 2);
+  ui.messages.clear();
+  page.WriteBluetoothSettings(*ctx);
+  EXPECT_EQ(ui.messages, std::vector<QString>{"PleaseReadFirst!"});
 }
 
 TEST_F(BluetoothFixture, AnEmptyFieldStopsTheUpdateWhereItStands) {

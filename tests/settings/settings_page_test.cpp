@@ -256,42 +256,68 @@ TEST(SettingsRead, MswRepliesOfOtherLengthsLeaveTheGroupAndBadDigitsEndTheRead) 
   EXPECT_EQ(bad.ui.messages, std::vector<QString>{"PleaseReadFirst!"});
 }
 
-// The one test that waits out every reply bound (about 100 ms per line).
-TEST(SettingsRead, SilentPrinterStillCompletes) {
+// A printer that answers nothing is not read at all: no control changes,
+// and a Write stays refused until a Read has worked.
+TEST(SettingsRead, SilentPrinterIsALostConnection) {
+  for (const char* model : {kNumberedModel, kNamedModel}) {
+    Rig r(kLangChinese, model);
+    ControlModel& c = r.controls;
+    c.SetText(kSetMfg, "old");
+    c.SetText(kSetSliceOffset, "7");
+    c.SetCurrentIndex(kSetMedia, 2);
+    if (std::string(model) == kNamedModel) r.info.namedFormFlag = kNamedFormFlag;
+    r.printer->SetFaults({.silent = true});
+    EXPECT_FALSE(r.Read());
+    EXPECT_EQ(r.ui.messages, std::vector<QString>{kMsgConnectionLost});
+    EXPECT_EQ(r.printer->Lines().size(), 2u);  // drain and probe, or drain and "mfg"
+    EXPECT_EQ(c.Text(kSetMfg), "old");
+    EXPECT_EQ(c.Text(kSetSliceOffset), "7");
+    EXPECT_EQ(c.Text(kSetModel), "");
+    EXPECT_EQ(c.CurrentIndex(kSetMedia), 2);
+    EXPECT_TRUE(r.page.NeedsRead());
+    EXPECT_FALSE(r.Write(0));
+    EXPECT_EQ(r.ui.messages, std::vector<QString>{QStringLiteral("请读取参数!")});
+    EXPECT_EQ(r.SlaveFds(), r.idleFds);
+  }
+  // After a Read that worked, a silent one leaves the page as it was.
+  Rig r(kLangEnglish);
+  ASSERT_TRUE(r.Read());
+  r.printer->SetFaults({.silent = true});
+  r.Read();
+  EXPECT_EQ(r.ui.messages, std::vector<QString>{kMsgConnectionLost});
+  EXPECT_FALSE(r.page.NeedsRead());
+  EXPECT_EQ(r.controls.Text(kSetMfg), "Zivuvo");
+}
+
+// A model that lacks some variables: each of them is an empty reply, read
+// by the usual rules, and the rest stay with their names.
+TEST(SettingsRead, UnknownVariablesAreEmptyRepliesAndShiftNothing) {
   Rig r(kLangChinese);
   ControlModel& c = r.controls;
-  for (int id : {kSetMfg, kSetSerial, kSetHeatTime, kSetSliceOffset, kSetXOffset, kSetYOffset, kSetLineHeight,
-                 kSetUsbMfg, kSetAppNameEn})
-    c.SetText(id, "old");
+  for (int id : {kSetMfg, kSetHeatTime, kSetAppNameEn}) c.SetText(id, "old");
   c.SetCurrentIndex(kSetDensity, 2);
-  c.SetCurrentIndex(kSetMedia, 2);
   c.SetCurrentIndex(kSetCodePage, 5);
-  c.SetCurrentIndex(kSetMenuLang, 1);
-  SelectRadio(c, kSetWarnTriple, kSetWarnLoop);
-  SelectRadio(c, kSetCoverNoAction, kSetCoverLocate);
   SelectRadio(c, kSetMbcs, kSetSbcs);
-  sim::Faults f;
-  f.silent = true;
-  r.printer->SetFaults(f);
-
+  {
+    auto lock = r.printer->Lock();
+    for (const char* v : {"mfg", "heat_time", "density", "codepage", "app_str", "msw"}) r.printer->Store().Forget(v);
+  }
   ASSERT_TRUE(r.Read());
-  EXPECT_EQ(r.printer->Lines().size(), 23u);  // drain, probe and all 21 lines
   EXPECT_EQ(r.ui.messages, std::vector<QString>{kReadOkZh});
-  for (int id : {kSetHeatTime, kSetSliceOffset, kSetXOffset, kSetYOffset, kSetLineHeight})
-    EXPECT_EQ(c.Text(id), "") << id;
-  // Rows that only take a non-empty reply keep their text.
-  for (int id : {kSetMfg, kSetSerial, kSetUsbMfg, kSetAppNameEn}) EXPECT_EQ(c.Text(id), "old") << id;
-  EXPECT_EQ(CurrentItemText(c, kSetMedia), "票据");
-  EXPECT_EQ(c.CurrentIndex(kSetCodePage), -1);
+  EXPECT_EQ(c.Text(kSetMfg), "old");          // only a reply replaces it
+  EXPECT_EQ(c.Text(kSetHeatTime), "");        // an empty reply empties it
   EXPECT_EQ(c.CurrentIndex(kSetDensity), 2);  // an empty reply names no item
-  EXPECT_TRUE(c.Checked(kSetWarnLoop) && !c.Checked(kSetWarnTriple));
-  EXPECT_TRUE(c.Checked(kSetCoverLocate) && !c.Checked(kSetCoverNoAction));
-  EXPECT_EQ(CurrentItemText(c, kSetMenuLang), QStringLiteral("英文"));
+  EXPECT_EQ(c.CurrentIndex(kSetCodePage), -1);
+  EXPECT_EQ(c.Text(kSetAppNameEn), "old");
   EXPECT_TRUE(c.Checked(kSetMbcs));
-  EXPECT_FALSE(c.Checked(kSetRewindYes) || c.Checked(kSetRewindNo));
-  // The probe got nothing: no languages, the standard mode only.
-  EXPECT_EQ(Items(c, kSetApp), QStringList{QStringLiteral("标准模式")});
+  // The answered neighbours are where they belong.
+  EXPECT_EQ(c.Text(kSetSerial), "ZV2026120900417");
+  EXPECT_EQ(CurrentItemText(c, kSetHeatSections), "4");
+  EXPECT_EQ(CurrentItemText(c, kSetSpeed), "4");
+  EXPECT_EQ(CurrentItemText(c, kSetEncode), "gbk");
+  EXPECT_EQ(c.Text(kSetSliceOffset), "12");
   EXPECT_EQ(c.CurrentIndex(kSetApp), 0);
+  EXPECT_TRUE(c.Checked(kSetWarnTriple));
   EXPECT_FALSE(r.page.NeedsRead());
 }
 
@@ -334,7 +360,7 @@ TEST(SettingsWrite, SendsBackWhatWasReadNumberedOnAChineseSystem) {
                    Set("heat_time", "60"), SetN(32, "4"), SetN(33, "label"), SetN(43, "gbk"), SetN(42, "10001"),
                    SetN(37, "12"), SetN(34, "0"), SetN(35, "8"), SetN(44, "32"), SetN(45, "tspl"), SetN(46, "0"),
                    SetN(47, "Express/\xBF\xEC\xB5\xDD"), SetN(51, "1"), SetN(50, "0"), SetN(49, "1"),
-                   SetN(48, "2420000000000000")}));
+                   SetN(48, "2460000000000000")}));
   EXPECT_EQ(r.ui.messages, std::vector<QString>{QStringLiteral("设置完成！")});
   EXPECT_EQ(r.ui.captions.back(), QStringLiteral("通用设置"));
 
@@ -345,7 +371,8 @@ TEST(SettingsWrite, SendsBackWhatWasReadNumberedOnAChineseSystem) {
   ASSERT_TRUE(r.Write(22));
   EXPECT_EQ(r.Stored("density"), "6");
   EXPECT_EQ(r.Stored("codepage"), "10000");
-  EXPECT_EQ(r.Stored("msw"), "3420000000000000");
+  // The digits and bits the page does not show stay as read.
+  EXPECT_EQ(r.Stored("msw"), "3460000000000000");
   EXPECT_EQ(r.SlaveFds(), r.idleFds);
 }
 
@@ -361,7 +388,7 @@ TEST(SettingsWrite, NamedOnAnEnglishSystem) {
                    Set("speed", "4"), Set("media", "label"), Set("encode", "gbk"), Set("codepage", "10001"),
                    Set("slice_offset", "12"), Set("xoffset", "0"), Set("yoffset", "8"), Set("line_height", "32"),
                    Set("ppl", "tspl"), Set("warn_format", "1"), Set("cover_action", "0"), Set("menu_lang", "1"),
-                   Set("msw", "2420000000000000")}));
+                   Set("msw", "2460000000000000")}));
   EXPECT_EQ(r.ui.messages, std::vector<QString>{"Write OK"});
   EXPECT_EQ(r.Stored("mfg"), "");
 }

@@ -308,18 +308,44 @@ TEST_F(WifiFixture, LongAndEmptyAnswers) {
   EXPECT_EQ(controls->Text(kMacBox), QString(99, QLatin1Char('M')));
 }
 
-TEST_F(WifiFixture, ASilentPrinterStillCompletesTheRead) {
+TEST_F(WifiFixture, ASilentPrinterIsALostConnectionAndChangesNothing) {
   Start();
   printer->SetFaults({.silent = true});
   controls->SetText(kMacBox, "old");
   controls->SetText(kStaSsid, "kept");
   page.ReadWifiSettings(*ctx);
+  EXPECT_EQ(ui.messages, std::vector<QString>{kMsgConnectionLost});
+  EXPECT_FALSE(page.ReadOnce());
+  EXPECT_EQ(controls->Text(kMacBox), "old");
+  EXPECT_EQ(controls->Text(kStaSsid), "kept");
+  EXPECT_EQ(printer->Lines().size(), 2u);
+  ui.messages.clear();
+  page.WriteWifiSettings(*ctx);
+  EXPECT_EQ(ui.messages, std::vector<QString>{"PleaseReadFirst!"});
+}
+
+// An integer the module does not answer changes no radio button: read as
+// 0 it would select DISABLE, and the next WRITE would switch DHCP off.
+TEST_F(WifiFixture, UnansweredIntegersChangeNoButton) {
+  Start();
+  {
+    auto lock = printer->Lock();
+    for (const char* v : {"wlan.mode", "wlan.dhcp", "wlan.apac"}) printer->Store().Forget(v);
+  }
+  page.ReadWifiSettings(*ctx);
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_TRUE(page.ReadOnce());
-  EXPECT_EQ(controls->Text(kMacBox), "");
-  EXPECT_EQ(controls->Text(kStaSsid), "kept");
-  EXPECT_EQ(page.Mode(), 0);
-  EXPECT_EQ(printer->Lines().size(), 9u);
+  for (int id : {kModeSta, kModeAp, kModeBoth, kDhcpEnable, kDhcpDisable, kAutoYes, kAutoNo})
+    EXPECT_FALSE(controls->Checked(id)) << id;
+  EXPECT_EQ(controls->Text(kApSsid), "TQ250L-AP");  // nothing shifted
+  printer->ClearLog();
+  page.WriteWifiSettings(*ctx);
+  const std::vector<std::string> lines = tst::SettledLines(*printer);
+  EXPECT_FALSE(lines.empty());
+  for (const std::string& line : lines) {
+    EXPECT_EQ(line.find("wlan.dhcp"), std::string::npos);
+    EXPECT_EQ(line.find("wlan.mode"), std::string::npos);
+  }
 }
 
 TEST_F(WifiFixture, ALineTooLongIsRefusedAndNothingOfItIsSent) {

@@ -1,0 +1,69 @@
+// Requests and their replies over an open port, one request at a time.
+//
+// A reply belongs to its request: whatever waits on the port before a
+// request goes out is discarded, and after a request whose reply did not come
+// within the wait, the channel resynchronises before it asks anything else —
+// it asks for the model once more and throws away everything up to and
+// including the model reply it already knows. A reply that comes late is so
+// never taken for the answer to the next request, which is what would put a
+// value under the wrong name and have the next Write store it there.
+#pragma once
+
+#include <string>
+
+#include "link/port.h"
+#include "protocol/command_line.h"
+#include "protocol/printer_info.h"
+
+namespace deveder {
+
+// How long a resynchronising request may take to be answered, counted from
+// when it left: a late reply (up to kReplyWaitMs beyond its own wait) and the
+// model reply behind it.
+inline constexpr int kResyncWaitMs = 3000;
+
+class ReplyChannel {
+ public:
+  enum class Outcome {
+    Answered,    // bytes came
+    Unanswered,  // nothing came within the wait
+    Lost,        // the line failed, the printer went away or stopped answering
+  };
+
+  explicit ReplyChannel(PortHandle port) : port_(port) {}
+
+  // The drain step: getvar "model" once; its answer is kept as the model
+  // reply to resynchronise on, nothing else is done with it.
+  Outcome Drain();
+  // The model probe: getvar "model", parsed into `info` (a missing answer is
+  // parsed as an empty one).
+  Outcome Probe(PrinterInfo& info);
+  // One request; its reply lands in data()/count() with a NUL after it.
+  // `toNul`: the answer ends with a NUL byte (WLAN variables).
+  Outcome Ask(const std::string& line, bool toNul = false);
+
+  const char* data() const { return buffer_; }
+  int count() const { return count_; }
+  std::string_view bytes() const { return std::string_view(buffer_, static_cast<std::size_t>(count_)); }
+
+  // True once at least two requests were made and none was answered: the
+  // printer is not answering at all.
+  bool Silent() const { return asked_ >= 2 && answered_ == 0; }
+  // The model reply last received ("" when none came).
+  const std::string& ModelReply() const { return modelReply_; }
+  // Its first field: the model name, whole.
+  std::string ModelName() const { return modelReply_.substr(0, modelReply_.find(';')); }
+
+ private:
+  bool Resync();
+
+  PortHandle port_;
+  char buffer_[kLineBufferSize + 1] = {};
+  int count_ = 0;
+  int asked_ = 0;
+  int answered_ = 0;
+  bool unsettled_ = false;  // a request went unanswered; its reply may still come
+  std::string modelReply_;
+};
+
+}  // namespace deveder
