@@ -486,6 +486,10 @@ int GatherReply(PortHandle handle, char* buf, int cap, int waitMs, bool endAtNul
         return total;
       }
       // A USB printer's read completed empty: nothing yet.
+      if (Clock::now() >= deadline) {
+        if (first) SetFault(PortFault::TimedOut, ETIMEDOUT);
+        return total;
+      }
       SleepMs(1);
       continue;
     }

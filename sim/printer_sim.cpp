@@ -256,6 +256,7 @@ std::vector<FirmwareRecord> PrinterSim::Firmware() const {
 
 void PrinterSim::ClearLog() {
   std::lock_guard<std::mutex> lock(mutex_);
+  longestSplitGapUs_ = 0;
   log_.clear();
   jobs_.clear();
   downloads_.clear();
@@ -371,7 +372,15 @@ void PrinterSim::Send(const std::string& bytes, const std::string& var) {
   if (f.splitReplies && out.size() >= 2) {
     const std::size_t half = out.size() / 2;
     WriteAll(out.substr(0, half));
+    const auto firstSent = Clock::now();
     std::this_thread::sleep_for(std::chrono::milliseconds(f.splitGapMs));
+    // A loaded machine may wake this thread late: the pause that really
+    // came is kept, so that a test can tell a late printer from its own.
+    const long gapUs = static_cast<long>(
+        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - firstSent).count());
+    long seen = longestSplitGapUs_.load();
+    while (gapUs > seen && !longestSplitGapUs_.compare_exchange_weak(seen, gapUs)) {
+    }
     WriteAll(out.substr(half));
   } else {
     WriteAll(out);

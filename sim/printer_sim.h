@@ -123,6 +123,9 @@ class PrinterSim {
   // When the line went (steady clock); meaningful once HungUp().
   std::chrono::steady_clock::time_point HungUpAt() const;
   long BytesReceived() const { return bytesReceived_.load(); }
+  // The longest pause that really came between the halves of a split reply
+  // since the start or the last ClearLog (microseconds).
+  long LongestSplitGapUs() const { return longestSplitGapUs_.load(); }
   // Closes the line now, as if the printer were unplugged.
   // Returns once the line is gone (bounded).
   void Unplug();
@@ -171,6 +174,7 @@ class PrinterSim {
   std::atomic<bool> unplugAsked_{false};
   std::chrono::steady_clock::time_point hungUpAt_{};
   std::atomic<long> bytesReceived_{0};
+  std::atomic<long> longestSplitGapUs_{0};
   std::unique_ptr<class Interpreter> interpreter_;
   std::FILE* logFile_ = nullptr;
 };

@@ -1,6 +1,10 @@
 // The firmware page: refusals before the port, and whole downloads against
 // the simulated printer in both framings.
 #include <gtest/gtest.h>
+#include <tuple>
+#include <unistd.h>
+#include <termios.h>
+#include <fcntl.h>
 
 #include <QDir>
 #include <QFile>
@@ -215,6 +219,24 @@ TEST(FirmwareDownload, SerialSendsTheXorSequenceAtTheNewSpeed) {
   EXPECT_EQ(image.size, 768u);
   EXPECT_EQ(image.hash, Hash(padded));
   EXPECT_EQ(b.SlaveFds(), fds);
+}
+
+// The download's speed belongs to the download: the line is as it was
+// found once the port has closed.
+TEST(FirmwareDownload, SerialLineSettingsAreGivenBackAfterTheDownload) {
+  Bench b(Bench::Serial);
+  auto lineState = [&] {
+    const int fd = open(b.printer->SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios t{};
+    EXPECT_EQ(tcgetattr(fd, &t), 0);
+    close(fd);
+    return std::make_tuple(cfgetospeed(&t), cfgetispeed(&t), t.c_cflag, t.c_lflag, t.c_iflag, t.c_oflag);
+  };
+  const auto before = lineState();
+  ASSERT_TRUE(b.Download(b.File("fw.bin", Pattern(600))));
+  EXPECT_TRUE(b.Image().complete);
+  EXPECT_EQ(b.printer->LineBaud(), 9600u);
+  EXPECT_TRUE(lineState() == before);
 }
 
 TEST(FirmwareDownload, UsbSendsTheSumSequenceAndTheExactImage) {

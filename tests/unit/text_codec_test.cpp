@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <cstdlib>
 #include <string>
 
@@ -33,6 +35,29 @@ TEST(TextCodec, ChineseRoundTripThroughGbk) {
   EXPECT_EQ(ToPrinterBytes(QStringLiteral("é"), kLangEnglish), "\xE9");
   EXPECT_EQ(ToPrinterBytes(QStringLiteral("快"), kLangEnglish), "?");
   EXPECT_EQ(FromPrinterBytes("\x80", kLangEnglish), QString(QChar(0x20AC)));
+}
+
+// Whatever bytes the printer sends come back out unchanged: a byte the
+// code page leaves undefined, or one that starts no valid sequence in it,
+// is a character of its own.
+TEST(TextCodec, PrinterBytesSurviveTheWayToTextAndBack) {
+  for (int lang : {kLangEnglish, kLangChinese}) {
+    EXPECT_TRUE(TextConversionAvailable(lang));
+    for (const std::string& fixed : {std::string("\x81\x8D\x8F\x90\x9D"), std::string("\xFF\x80\x81"),
+                                     std::string("a\x81" "0\xC4\xE3"), std::string(1, '\xFE')}) {
+      EXPECT_EQ(ToPrinterBytes(FromPrinterBytes(fixed, lang), lang), fixed) << lang;
+    }
+    std::mt19937 gen(static_cast<unsigned>(lang));
+    for (int i = 0; i < 2000; ++i) {
+      std::string bytes(static_cast<std::size_t>(gen() % 24 + 1), '\0');
+      for (char& b : bytes) b = static_cast<char>(gen() % 224 + 32);
+      ASSERT_EQ(ToPrinterBytes(FromPrinterBytes(bytes, lang), lang), bytes) << lang << " " << i;
+    }
+  }
+  // Undefined bytes are no ordinary characters: text typed by a user keeps
+  // its meaning.
+  EXPECT_EQ(FromPrinterBytes("\x81", kLangEnglish), QString(QChar(0xF781)));
+  EXPECT_EQ(ToPrinterBytes(QStringLiteral("\u00e9"), kLangEnglish), "\xE9");
 }
 
 TEST(TextCodec, LanguageFollowsTheLocaleVariablesInOrder) {

@@ -1,0 +1,149 @@
+// The port layer's reply rules over a real pty: a reply is gathered whole,
+// bytes waiting before a request are no answer to it, an empty read of a
+// device that is no terminal is no unplug, and a terminal gets its line
+// settings back when the port closes.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
+
+#include "link/port.h"
+#include "protocol/command_line.h"
+#include "protocol/printer_info.h"
+#include "protocol/reply_channel.h"
+#include "sim/printer_sim.h"
+#include "page_rig.h"
+#include "test_support.h"
+
+using namespace deveder;
+using deveder::tst::SerialFlag;
+
+namespace {
+
+std::unique_ptr<sim::PrinterSim> Printer(const sim::Faults& f = {}) {
+  sim::Options o;
+  o.faults = f;
+  auto p = std::make_unique<sim::PrinterSim>(o);
+  EXPECT_TRUE(p->Start());
+  return p;
+}
+
+std::string Reply(PortHandle port, const std::string& line) {
+  char buf[kLineBufferSize];
+  EXPECT_EQ(PortWrite(port, line.data(), static_cast<int>(line.size())), 0);
+  const int n = PortReadReply(port, buf, sizeof buf - 1);
+  return std::string(buf, static_cast<std::size_t>(n));
+}
+
+}  // namespace
+
+TEST(Replies, PiecesOfOneReplyAreOneReplyOnEitherKindOfPort) {
+  const std::string line = GetvarNamedLine("usbd");
+  for (bool serial : {false, true}) {
+    SerialFlag flag(serial);
+    auto printer = Printer({.splitReplies = true, .splitGapMs = serial ? 16 : 1});
+    ScopedPort port(OpenPrinterPort(printer->PortPath()));
+    ASSERT_TRUE(port.valid());
+    // Judged on exchanges whose printer kept the timing asked of it (a
+    // loaded test machine may wake its thread late).
+    int judged = 0;
+    for (int attempt = 0; attempt < 10 && judged < 3; ++attempt) {
+      printer->ClearLog();
+      PortDiscardInput(port.get());
+      const std::string usbd = Reply(port.get(), line);
+      const std::string model = Reply(port.get(), ModelRequestLine());
+      if (!tst::SplitAsAsked(*printer, serial)) continue;
+      ++judged;
+      EXPECT_EQ(usbd, "Zivuvo;TQ250L Label Printer") << serial;
+      EXPECT_EQ(model, "TQ250L;250;CPCL,ESCPOS,TSPL;1") << serial;
+    }
+    EXPECT_GT(judged, 0);
+  }
+}
+
+TEST(Replies, BytesWaitingBeforeARequestAreNoAnswerToIt) {
+  auto printer = Printer();
+  ScopedPort port(OpenPrinterPort(printer->PortPath()));
+  ASSERT_TRUE(port.valid());
+  // The tail of an interrupted download, still on the line when the next
+  // action starts: every probe sees its own answer.
+  for (int i = 0; i < 3; ++i) {
+    printer->SendRaw(std::string("\x01\x06\x15", 3) + "TQ25");
+    ASSERT_TRUE(printer->WaitFor([&] { return printer->Log().size() >= static_cast<std::size_t>(2 * i + 1); }, 1000));
+    usleep(20000);
+    char buf[kLineBufferSize];
+    PrinterInfo info;
+    EXPECT_EQ(ProbePrinterModel(port.get(), buf, sizeof buf, info), 'O');
+    EXPECT_STREQ(info.modelName, "TQ250L");
+  }
+}
+
+// A reply that comes after its wait gave up is taken for nobody's: the
+// channel resynchronises on the model reply before it asks again.
+TEST(Replies, AReplyLaterThanItsWaitIsNeverTheNextAnswer) {
+  auto printer = Printer({.slowVar = "sn", .slowVarDelayMs = kReplyWaitMs + 400});
+  ScopedPort port(OpenPrinterPort(printer->PortPath()));
+  ASSERT_TRUE(port.valid());
+  ReplyChannel channel(port.get());
+  ASSERT_EQ(channel.Drain(), ReplyChannel::Outcome::Answered);
+  EXPECT_EQ(channel.Ask(GetvarNamedLine("sn")), ReplyChannel::Outcome::Unanswered);
+  EXPECT_EQ(channel.Ask(GetvarNamedLine("mfg")), ReplyChannel::Outcome::Answered);
+  EXPECT_EQ(channel.bytes(), "Zivuvo");
+  EXPECT_FALSE(channel.Silent());
+  // A printer that stops answering even the model is lost, not empty.
+  printer->SetFaults({.silent = true});
+  EXPECT_EQ(channel.Ask(GetvarNamedLine("sn")), ReplyChannel::Outcome::Unanswered);
+  EXPECT_EQ(channel.Ask(GetvarNamedLine("mfg")), ReplyChannel::Outcome::Lost);
+}
+
+TEST(Replies, AnEmptyReadOfADeviceThatIsNoTerminalIsNoUnplug) {
+  // /dev/null completes every read with no bytes, as a USB printer does when
+  // it has nothing to say.
+  ScopedPort port(OpenPrinterPort("/dev/null"));
+  ASSERT_TRUE(port.valid());
+  char buf[64];
+  PrinterInfo info;
+  EXPECT_EQ(ProbePrinterModel(port.get(), buf, sizeof buf, info), 0);
+  EXPECT_FALSE(PortReplyLost());
+  EXPECT_EQ(PortLastFault(), PortFault::TimedOut);
+}
+
+TEST(Replies, ATerminalGetsItsLineSettingsBackWhenThePortCloses) {
+  auto printer = Printer();
+  // A line as another program left it: cooked, echoing, 2400 baud.
+  int fd = open(printer->SlavePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  termios cooked{};
+  ASSERT_EQ(tcgetattr(fd, &cooked), 0);
+  cooked.c_lflag |= ICANON | ECHO;
+  cfsetispeed(&cooked, B2400);
+  cfsetospeed(&cooked, B2400);
+  ASSERT_EQ(tcsetattr(fd, TCSANOW, &cooked), 0);
+  auto same = [&] {
+    termios now{};
+    tcgetattr(fd, &now);
+    return cfgetospeed(&now) == B2400 && (now.c_lflag & (ICANON | ECHO)) == (ICANON | ECHO) &&
+           now.c_oflag == cooked.c_oflag && now.c_iflag == cooked.c_iflag;
+  };
+  {
+    PortHandle port = OpenPrinterPort(printer->PortPath());
+    ASSERT_NE(port, kInvalidPortHandle);
+    EXPECT_FALSE(same());  // raw while in use
+    ASSERT_TRUE(ConfigureSerialPort(port, 115200));
+    ClosePrinterPort(port);
+  }
+  EXPECT_TRUE(same());
+  // A line that cannot be set up is given back as well.
+  {
+    PortHandle port = OpenPrinterPort(printer->PortPath());
+    ASSERT_NE(port, kInvalidPortHandle);
+    EXPECT_FALSE(ConfigureSerialPort(port, 12345));
+    EXPECT_EQ(port, kInvalidPortHandle);
+  }
+  EXPECT_TRUE(same());
+  close(fd);
+}
