@@ -22,7 +22,7 @@ void BenchLink() {
     };
     const char* mode = serial ? "serial" : "USB";
     Row(std::string("getvar round trip, ") + mode, MedianMs(50, roundTrip), "ms",
-        serial ? "includes the 5 ms write pause and the 20 ms inter-byte gap" : "");
+        serial ? "includes the 5 ms write pause and the 25 ms of silence that ends a reply" : "");
     Row(std::string("23-line exchange, ") + mode, MedianMs(10, [&] {
           for (int i = 0; i < 23; ++i) roundTrip();
         }),

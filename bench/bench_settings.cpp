@@ -10,6 +10,7 @@
 #include "pages/settings/settings_page.h"
 #include "protocol/text_codec.h"
 #include "resources/dialogs.h"
+#include "resources/strings.h"
 #include "sim/printer_sim.h"
 
 namespace deveder::bench {
@@ -48,13 +49,36 @@ void BenchSettings() {
   page.OnCreate(ctx);
 
   constexpr int kRuns = 21;
+  constexpr std::size_t kLines = 23;  // drain, probe and 21 variables
   bool readOk = true;
   const double read = MedianMs(kRuns, [&] {
     printer.ClearLog();
-    readOk = page.OnReadSettings(ctx) && printer.Lines().size() == 23 && readOk;
+    readOk = page.OnReadSettings(ctx) && printer.Lines().size() == kLines && readOk;
   });
   Row("settings Read, Chinese, numbered form (23 lines)", read, "ms",
-      readOk ? "target 40 ms; floor: 10 ms drain silence + 23 round trips" : "FAILED");
+      readOk ? "target 50 ms; floor: 23 round trips, each closed by 2 ms of silence" : "FAILED");
+
+  // Every reply 20 ms late: each request costs its delay plus the silence
+  // that ends its reply.
+  printer.SetFaults({.replyDelayMs = 20});
+  bool lateOk = true;
+  const double late = MedianMs(5, [&] {
+    printer.ClearLog();
+    lateOk = page.OnReadSettings(ctx) && printer.Lines().size() == kLines && lateOk;
+  });
+  const double lateTarget = static_cast<double>(kLines) * 25 + 50;
+  Row("settings Read, every reply 20 ms late", late, "ms",
+      lateOk ? "target " + std::to_string(static_cast<int>(lateTarget)) + " ms (23 x 25 ms + 50 ms)" : "FAILED");
+
+  // A printer that answers nothing is known after the drain and the probe.
+  printer.SetFaults({.silent = true});
+  ui.failures.clear();
+  const double silent = MedianMs(3, [&] { page.OnReadSettings(ctx); });
+  const bool silentOk = ui.failures.size() == 3 && ui.failures.back() == kMsgConnectionLost;
+  Row("settings Read, silent printer, until it fails", silent, "ms",
+      silentOk ? "target 2500 ms: two unanswered requests" : "FAILED");
+  printer.SetFaults({});
+  page.OnReadSettings(ctx);
 
   bool writeOk = true;
   const double write = MedianMs(kRuns, [&] { writeOk = page.OnWriteSettings(ctx) && writeOk; });

@@ -1,0 +1,53 @@
+// deveder-cli reads printers that answer late, in pieces or over a slow
+// line exactly as it reads an instant one.
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "cli/cli_support.h"
+#include "sim/printer_sim.h"
+
+using namespace deveder;
+using namespace deveder::tst;
+
+namespace {
+
+QJsonObject ReadJson(const char* page, bool serial, const sim::Faults& faults, int paceBaud = 0) {
+  sim::Options o;
+  o.faults = faults;
+  o.paceBaud = paceBaud;
+  sim::PrinterSim printer(o);
+  EXPECT_TRUE(printer.Start());
+  QStringList args = PortArgs(printer, "zh");
+  if (serial) args << QStringLiteral("--serial");
+  CliRun r = RunCli(args + page + "read" + "--json", 60000);
+  EXPECT_EQ(r.exitCode, 0) << page << " " << r.err.toStdString();
+  return QJsonDocument::fromJson(r.out.toUtf8()).object();
+}
+
+TEST(CliLateReplies, EveryPageReadsLikeFromAnInstantPrinter) {
+  for (const char* page : {"settings", "wifi", "bt"}) {
+    for (bool serial : {false, true}) {
+      const QJsonObject instant = ReadJson(page, serial, {});
+      ASSERT_FALSE(instant.isEmpty()) << page;
+      for (int delay : {5, 12, 20, 40, 100, 250, 500})
+        EXPECT_EQ(ReadJson(page, serial, {.replyDelayMs = delay}), instant) << page << " " << delay << " ms";
+      EXPECT_EQ(ReadJson(page, serial, {}, 9600), instant) << page << " at 9600 baud";
+    }
+  }
+}
+
+TEST(CliLateReplies, ASilentPrinterFailsTheRead) {
+  sim::Options o;
+  o.faults.silent = true;
+  sim::PrinterSim printer(o);
+  ASSERT_TRUE(printer.Start());
+  for (const char* page : {"settings", "wifi", "bt"}) {
+    CliRun r = RunCli(PortArgs(printer) + page + "read");
+    EXPECT_EQ(r.exitCode, 1) << page;
+    EXPECT_TRUE(r.err.contains(QStringLiteral("打印机连接断开"))) << r.err.toStdString();
+  }
+}
+
+}  // namespace
