@@ -7,6 +7,8 @@
 // discards them (PortDiscardInput).
 #include "link/port.h"
 
+#include <sys/socket.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -18,6 +20,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+
+#include "link/tcp_connect.h"
 
 namespace deveder {
 
@@ -43,6 +47,8 @@ struct PortState {
   int lastErrno = 0;
   PortHandle open = kInvalidPortHandle;
   bool isTty = false;
+  bool isSocket = false;  // a network printer's TCP connection
+  std::string lastDetail;  // what the OS error alone does not say
   // A terminal's line settings as found, given back when it closes.
   termios saved{};
   bool savedValid = false;
@@ -62,6 +68,7 @@ PortState& State() {
 void SetFault(PortFault fault, int err = 0) {
   State().lastFault = fault;
   State().lastErrno = err;
+  State().lastDetail.clear();
 }
 
 // Errors that mean the device went away (unplugged, switched off). EAGAIN
@@ -152,7 +159,10 @@ void RestoreLine(int fd) {
 // Moves what the descriptor takes now. Returns false on a device failure.
 bool WriteSome(int fd, IoRecord& w) {
   while (w.done < w.length) {
-    ssize_t n = ::write(fd, w.out + w.done, static_cast<size_t>(w.length - w.done));
+    // A connection the printer closed must fail the write, not end the
+    // program with SIGPIPE.
+    const size_t len = static_cast<size_t>(w.length - w.done);
+    ssize_t n = State().isSocket ? ::send(fd, w.out + w.done, len, MSG_NOSIGNAL) : ::write(fd, w.out + w.done, len);
     if (n > 0) {
       if (State().trace) State().trace(true, w.out + w.done, static_cast<int>(n));
       w.done += static_cast<int>(n);
@@ -176,7 +186,9 @@ int ReadSome(int fd, char* buf, int cap) {
     return static_cast<int>(n);
   }
   if (n < 0 && IsTransient(errno)) return 0;
-  if (n == 0 && !State().isTty) return 0;
+  // End of file is a hang-up on a terminal and a closed connection on a
+  // network printer; a USB printer device reads empty.
+  if (n == 0 && !State().isTty && !State().isSocket) return 0;
   SetFault(PortFault::DeviceFailure, n < 0 ? errno : EIO);
   return -1;
 }
@@ -191,8 +203,41 @@ void CallPortPump() {
   if (State().pump) State().pump();
 }
 PortFault PortLastFault() { return State().lastFault; }
-std::string PortLastErrorText() { return State().lastErrno ? std::strerror(State().lastErrno) : std::string(); }
+std::string PortLastErrorText() {
+  if (!State().lastDetail.empty()) return State().lastDetail;
+  return State().lastErrno ? std::strerror(State().lastErrno) : std::string();
+}
 bool PortLastErrorWasPermission() { return State().lastErrno == EACCES || State().lastErrno == EPERM; }
+
+namespace {
+
+// A network printer: the path names its address.
+PortHandle OpenTcpPort(const std::string& path) {
+  const std::optional<TcpAddress> address = ParseTcpAddress(path);
+  if (!address) {
+    SetFault(PortFault::OpenFailed, EINVAL);
+    State().lastDetail = path + ": not a device path nor a network address (HOST, HOST:PORT, tcp://HOST:PORT)";
+    return kInvalidPortHandle;
+  }
+  const TcpConnectResult c = ConnectTcp(*address, State().pump);
+  if (c.fd < 0) {
+    SetFault(PortFault::OpenFailed, c.err);
+    State().lastDetail = TcpAddressText(*address) + ": " + c.reason;
+    return kInvalidPortHandle;
+  }
+  PortState& s = State();
+  s.open = c.fd;
+  s.write = IoRecord{};
+  s.read = IoRecord{};
+  s.isTty = false;
+  s.isSocket = true;
+  s.savedValid = false;
+  s.sentAt = Clock::time_point{};
+  s.sentLineUs = 0;
+  return c.fd;
+}
+
+}  // namespace
 
 PortHandle OpenPrinterPort(const std::string& path) {
   SetFault(PortFault::None);
@@ -200,6 +245,7 @@ PortHandle OpenPrinterPort(const std::string& path) {
     SetFault(PortFault::OpenFailed, ENOENT);
     return kInvalidPortHandle;
   }
+  if (LooksLikeTcpAddress(path)) return OpenTcpPort(path);
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     SetFault(PortFault::OpenFailed, errno);
@@ -210,6 +256,7 @@ PortHandle OpenPrinterPort(const std::string& path) {
   s.write = IoRecord{};
   s.read = IoRecord{};
   s.isTty = isatty(fd) == 1;
+  s.isSocket = false;
   s.savedValid = false;
   s.sentAt = Clock::time_point{};
   s.sentLineUs = 0;
@@ -443,7 +490,10 @@ int WaitInputUntil(int fd, Clock::time_point deadline, bool pump) {
 
 // Silence that ends a reply on this port.
 std::chrono::microseconds ReplyGap() {
-  return std::chrono::microseconds(State().serialFlag && State().isTty ? kSerialReplyGapUs : kUsbReplyGapUs);
+  // A TCP stream delivers a reply in the pieces the printer's network module
+  // made of it, as a USB-serial adapter does.
+  const PortState& s = State();
+  return std::chrono::microseconds((s.serialFlag && s.isTty) || s.isSocket ? kSerialReplyGapUs : kUsbReplyGapUs);
 }
 
 // Gathers one reply (see the reply timing in port.h). Returns the bytes
@@ -552,9 +602,9 @@ namespace {
 
 // True while the device is still there (no hang-up or error pending).
 bool LineUp(PortHandle handle) {
-  pollfd p{handle, 0, 0};
+  pollfd p{handle, static_cast<short>(State().isSocket ? POLLRDHUP : 0), 0};
   if (poll(&p, 1, 0) < 0) return errno == EINTR;
-  return !(p.revents & (POLLHUP | POLLERR | POLLNVAL));
+  return !(p.revents & (POLLHUP | POLLERR | POLLNVAL | POLLRDHUP));
 }
 
 }  // namespace
@@ -567,7 +617,10 @@ void PortCancelWrite(PortHandle handle) {
 bool PortDrainOutput(PortHandle handle, int timeoutMs) {
   if (handle < 0) return false;
   SetFault(PortFault::None);
-  if (!State().isTty) {
+  // A terminal's output queue, or a connection's bytes the printer has not
+  // acknowledged, are watched until empty; a USB printer has taken a write
+  // once it is writable again.
+  if (!State().isTty && !State().isSocket) {
     const int r = WaitReady(handle, POLLOUT, timeoutMs, false);
     if (r > 0 && !(r & (POLLHUP | POLLERR | POLLNVAL))) return true;
     SetFault(r == 0 ? PortFault::TimedOut : PortFault::DeviceFailure, r == 0 ? ETIMEDOUT : EIO);
@@ -609,6 +662,7 @@ void ClosePrinterPort(PortHandle handle) {
   }
   PortDrainOutput(handle, 2000);
   if (s.open == handle) RestoreLine(handle);
+  s.isSocket = false;
   s.write = IoRecord{};
   s.read = IoRecord{};
   ::close(handle);

@@ -9,7 +9,12 @@ ReplyChannel::Outcome ReplyChannel::Ask(const std::string& line, bool toNul) {
   count_ = 0;
   buffer_[0] = '\0';
   if (unsettled_ && !Resync()) return Outcome::Lost;
-  if (PortDiscardInput(port_) < 0) return Outcome::Lost;
+  const int stale = PortDiscardInput(port_);
+  if (stale < 0) return Outcome::Lost;
+  // Bytes after a reply had ended: the printer paused within it for longer
+  // than the silence that ends a reply. More may still be on their way;
+  // settle before asking, so that they land under no name.
+  if (stale > 0 && asked_ > 0 && !Resync()) return Outcome::Lost;
   if (PortWrite(port_, line.data(), static_cast<int>(line.size())) != 0) return Outcome::Lost;
   ++asked_;
   const int n = toNul ? PortReadToNul(port_, buffer_) : PortReadReply(port_, buffer_, kLineBufferSize - 1);

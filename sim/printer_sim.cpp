@@ -1,7 +1,10 @@
 #include "sim/printer_sim.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -96,7 +99,51 @@ PrinterSim::PrinterSim(Options options) : options_(std::move(options)) {}
 
 PrinterSim::~PrinterSim() { Stop(); }
 
+bool PrinterSim::StartTcp() {
+  listen_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (listen_ < 0) return false;
+  const int one = 1;
+  setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);  // loopback only: nothing else can reach it
+  a.sin_port = htons(static_cast<std::uint16_t>(options_.tcpPort));
+  socklen_t len = sizeof a;
+  if (bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listen_, 4) != 0 ||
+      getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len) != 0 || pipe2(wakePipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
+    close(listen_);
+    listen_ = -1;
+    return false;
+  }
+  linkPath_ = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+  slavePath_ = linkPath_;
+  if (!options_.logPath.empty()) logFile_ = std::fopen(options_.logPath.c_str(), "a");
+  interpreter_ = std::make_unique<Interpreter>(*this);
+  running_ = true;
+  thread_ = std::thread([this] { Serve(); });
+  return true;
+}
+
+// Network printer without a connection: takes the next one, or waits a
+// little for one (or for the wake pipe). True when a connection is up.
+bool PrinterSim::AcceptOrWait() {
+  pollfd fds[2] = {{listen_, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
+  poll(fds, 2, 50);
+  if (fds[1].revents & POLLIN) {
+    char drain[16];
+    while (read(wakePipe_[0], drain, sizeof drain) > 0) {
+    }
+  }
+  if (!(fds[0].revents & POLLIN)) return false;
+  const int c = accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+  if (c < 0) return false;
+  master_ = c;
+  Record({LogEntry::Event, "", "connected"});
+  return true;
+}
+
 bool PrinterSim::Start() {
+  if (options_.tcp) return StartTcp();
   master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (master_ < 0) return false;
   if (grantpt(master_) != 0 || unlockpt(master_) != 0) {
@@ -158,12 +205,14 @@ void PrinterSim::Stop() {
   interpreter_.reset();
   if (master_ >= 0) close(master_);
   if (slaveKeep_ >= 0) close(slaveKeep_);
+  if (listen_ >= 0) close(listen_);
+  listen_ = -1;
   for (int& fd : wakePipe_) {
     if (fd >= 0) close(fd);
     fd = -1;
   }
   master_ = slaveKeep_ = -1;
-  RemoveLink();
+  if (!options_.tcp) RemoveLink();
   if (logFile_) std::fclose(logFile_);
   logFile_ = nullptr;
 }
@@ -346,7 +395,8 @@ void PrinterSim::WriteAll(const std::string& bytes) {
       next += std::chrono::microseconds(static_cast<long long>(len) * 10'000'000LL / baud);
       std::this_thread::sleep_until(next);
     }
-    ssize_t w = write(master_, bytes.data() + off, len);
+    ssize_t w = options_.tcp ? send(master_, bytes.data() + off, len, MSG_NOSIGNAL)
+                             : write(master_, bytes.data() + off, len);
     if (w > 0) {
       off += static_cast<std::size_t>(w);
       continue;
@@ -390,8 +440,14 @@ void PrinterSim::Send(const std::string& bytes, const std::string& var) {
 void PrinterSim::HangUp() {
   if (hungUp_.exchange(true)) return;
   Record({LogEntry::Event, "", "hang-up"});
-  // The device node goes first, as it does when a printer is unplugged.
-  if (!linkPath_.empty()) unlink(linkPath_.c_str());
+  // The device node goes first, as it does when a printer is unplugged; a
+  // network printer stops listening.
+  if (options_.tcp) {
+    if (listen_ >= 0) close(listen_);
+    listen_ = -1;
+  } else if (!linkPath_.empty()) {
+    unlink(linkPath_.c_str());
+  }
   // Closing the master is what an unplug looks like on the slave side; the
   // slave we keep must go too, or the tty would stay alive.
   if (slaveKeep_ >= 0) close(slaveKeep_);
@@ -408,7 +464,7 @@ std::chrono::steady_clock::time_point PrinterSim::HungUpAt() const {
 }
 
 void PrinterSim::Unplug() {
-  if (hungUp_ || master_ < 0) return;
+  if (hungUp_ || (master_ < 0 && listen_ < 0)) return;
   // The serving thread closes the line itself: a descriptor closed under its
   // poll() would keep the pty alive until that poll returned.
   unplugAsked_ = true;
@@ -426,6 +482,14 @@ void PrinterSim::Serve() {
   bool quietSent = true;
   auto paceNext = Clock::now();
   while (running_) {
+    if (options_.tcp && !hungUp_ && master_ < 0) {
+      if (unplugAsked_.exchange(false)) {
+        HangUp();
+        continue;
+      }
+      AcceptOrWait();
+      continue;
+    }
     if (hungUp_ || master_ < 0) {
       pollfd w{wakePipe_[0], POLLIN, 0};
       poll(&w, 1, 50);
@@ -464,6 +528,14 @@ void PrinterSim::Serve() {
       want = std::min<std::size_t>(want, static_cast<std::size_t>(left));
     }
     ssize_t n = read(master_, buf, want);
+    if (n == 0 && options_.tcp) {
+      // The tool closed its connection at the end of an action.
+      interpreter_->Quiet();
+      close(master_);
+      master_ = -1;
+      Record({LogEntry::Event, "", "disconnected"});
+      continue;
+    }
     if (n <= 0) {
       if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));

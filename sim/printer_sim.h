@@ -83,6 +83,11 @@ struct Options {
   std::string logPath;    // JSON lines, when set
   int paceBaud = 0;       // 0: unpaced
   Faults faults;
+  // A network printer instead: listens on 127.0.0.1 at tcpPort (0: a free
+  // port) and serves one connection at a time. A hang-up closes the
+  // connection and stops listening, as a printer switched off does.
+  bool tcp = false;
+  int tcpPort = 0;
 };
 
 std::uint64_t Fnv1a64(const void* data, std::size_t size, std::uint64_t seed = 0xcbf29ce484222325ULL);
@@ -99,7 +104,8 @@ class PrinterSim {
   void Stop();
   const std::string& SlavePath() const { return slavePath_; }
   // Path the tool should open: the symlink, which goes away when the printer
-  // hangs up, as an unplugged device's node does.
+  // hangs up, as an unplugged device's node does; "127.0.0.1:PORT" for a
+  // network printer.
   std::string PortPath() const;
 
   // Faults and model may change while running.
@@ -148,6 +154,8 @@ class PrinterSim {
 
  private:
   void Serve();
+  bool StartTcp();
+  bool AcceptOrWait();
   void Feed(const char* data, std::size_t n);
   void HangUp();
   void WriteAll(const std::string& bytes);
@@ -162,7 +170,8 @@ class PrinterSim {
   std::vector<JobRecord> jobs_;
   std::vector<DownloadRecord> downloads_;
   std::vector<FirmwareRecord> firmware_;
-  int master_ = -1;
+  int master_ = -1;  // the pty master, or the network connection
+  int listen_ = -1;  // network printer: the listening socket
   int slaveKeep_ = -1;
   int wakePipe_[2] = {-1, -1};
   std::string slavePath_;

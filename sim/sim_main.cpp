@@ -21,6 +21,7 @@ void Usage() {
                "  --link PATH             symlink to the port\n"
                "  --log FILE              JSON-lines traffic log\n"
                "  --pace-baud N           pace bytes at N baud\n"
+               "  --tcp PORT              a network printer on 127.0.0.1:PORT (0: a free port) instead of a pty\n"
                "  --silent                answer nothing\n"
                "  --reply-delay MS        delay before every reply\n"
                "  --split-replies         send each reply in two writes\n"
@@ -51,6 +52,10 @@ int main(int argc, char** argv) {
     else if (a == "--link") o.linkPath = next();
     else if (a == "--log") o.logPath = next();
     else if (a == "--pace-baud") o.paceBaud = std::atoi(next().c_str());
+    else if (a == "--tcp") {
+      o.tcp = true;
+      o.tcpPort = std::atoi(next().c_str());
+    }
     else if (a == "--silent") o.faults.silent = true;
     else if (a == "--reply-delay") o.faults.replyDelayMs = std::atoi(next().c_str());
     else if (a == "--split-replies") o.faults.splitReplies = true;
@@ -75,7 +80,8 @@ int main(int argc, char** argv) {
   }
   deveder::sim::PrinterSim sim(o);
   if (!sim.Start()) {
-    std::fprintf(stderr, "deveder-printer-sim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
+    std::fprintf(stderr, "deveder-printer-sim: cannot create a %s: %s\n",
+                 o.tcp ? "listening socket" : "pseudo-terminal", std::strerror(errno));
     return 1;
   }
   std::printf("%s\n", sim.PortPath().c_str());

@@ -33,7 +33,9 @@ TEST(CliLateReplies, EveryPageReadsLikeFromAnInstantPrinter) {
       ASSERT_FALSE(instant.isEmpty()) << page;
       for (int delay : {5, 12, 20, 40, 100, 250, 500})
         EXPECT_EQ(ReadJson(page, serial, {.replyDelayMs = delay}), instant) << page << " " << delay << " ms";
-      EXPECT_EQ(ReadJson(page, serial, {}, 9600), instant) << page << " at 9600 baud";
+      if (serial) {
+        EXPECT_EQ(ReadJson(page, serial, {}, 9600), instant) << page << " at 9600 baud";
+      }
     }
   }
 }
