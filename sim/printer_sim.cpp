@@ -138,6 +138,7 @@ bool PrinterSim::AcceptOrWait() {
   const int c = accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
   if (c < 0) return false;
   master_ = c;
+  connected_ = true;
   Record({LogEntry::Event, "", "connected"});
   return true;
 }
@@ -454,6 +455,7 @@ void PrinterSim::HangUp() {
   slaveKeep_ = -1;
   if (master_ >= 0) close(master_);
   master_ = -1;
+  connected_ = false;
   std::lock_guard<std::mutex> lock(mutex_);
   hungUpAt_ = Clock::now();  // from here on nothing reaches the printer
 }
@@ -533,6 +535,7 @@ void PrinterSim::Serve() {
       interpreter_->Quiet();
       close(master_);
       master_ = -1;
+      connected_ = false;
       Record({LogEntry::Event, "", "disconnected"});
       continue;
     }

@@ -126,6 +126,8 @@ class PrinterSim {
   std::vector<std::string> Packets() const;  // firmware request packets, byte-exact
   void ClearLog();
   bool HungUp() const { return hungUp_.load(); }
+  // A network printer: whether a connection is up now.
+  bool Connected() const { return connected_.load(); }
   // When the line went (steady clock); meaningful once HungUp().
   std::chrono::steady_clock::time_point HungUpAt() const;
   long BytesReceived() const { return bytesReceived_.load(); }
@@ -180,6 +182,7 @@ class PrinterSim {
   std::thread thread_;
   std::atomic<bool> running_{false};
   std::atomic<bool> hungUp_{false};
+  std::atomic<bool> connected_{false};
   std::atomic<bool> unplugAsked_{false};
   std::chrono::steady_clock::time_point hungUpAt_{};
   std::atomic<long> bytesReceived_{0};

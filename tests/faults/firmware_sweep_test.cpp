@@ -34,6 +34,12 @@ TEST(FaultSweep, FirmwareDownloadsInBothFramings) {
                           LoadString(kStrChangeBaudFail, kLangEnglish)};
     fw.boundMs = 2500;  // a lost printer ends the download within about a second
     ReportSweep(fw.name, Sweep(fw));
+    if (!serial) {
+      // A network printer takes the framing of a USB one.
+      fw.name = "firmware download, sum framing, network printer";
+      fw.tcp = true;
+      ReportSweep(fw.name, Sweep(fw));
+    }
   }
 }
 

@@ -42,6 +42,11 @@ TEST(FaultSweep, WifiReadAndWrite) {
     numbered.modelReply = "TQ80;80;ESCPOS";
     ReportSweep(numbered.name, Sweep(numbered));
   }
+  for (SweepAction network : {read, write}) {
+    network.name += ", network printer";
+    network.tcp = true;
+    ReportSweep(network.name, Sweep(network));
+  }
 }
 
 TEST(FaultSweep, BluetoothReadAndUpdate) {
@@ -68,6 +73,11 @@ TEST(FaultSweep, BluetoothReadAndUpdate) {
     numbered.modelReply = "TQ80;80;ESCPOS";
     ReportSweep(numbered.name, Sweep(numbered));
   }
+  for (SweepAction network : {read, update}) {
+    network.name += ", network printer";
+    network.tcp = true;
+    ReportSweep(network.name, Sweep(network));
+  }
 }
 
 TEST(FaultSweep, FontDownloads) {
@@ -88,6 +98,9 @@ TEST(FaultSweep, FontDownloads) {
     };
     font.run = [](PageLogic& p, PageContext& c) { Click(kFontDownloadButton, p, c); };
     font.failureMessages = {S(kStrUnconnectPrinter), S(kStrCantOpenPrinter), S(kStrCommunicateFail), kMsgConnectionLost};
+    ReportSweep(font.name, Sweep(font));
+    font.name += ", network printer";
+    font.tcp = true;
     ReportSweep(font.name, Sweep(font));
   }
 }

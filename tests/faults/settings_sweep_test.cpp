@@ -31,6 +31,11 @@ TEST(FaultSweep, SettingsReadAndWrite) {
     write.run = [](PageLogic& p, PageContext& c) { Click(kSetWriteButton, p, c); };
     write.successMessages = {LoadString(kStrWriteOk, kLangEnglish)};
     ReportSweep(write.name, Sweep(write));
+    for (SweepAction network : {read, write}) {
+      network.name += ", network printer";
+      network.tcp = true;
+      ReportSweep(network.name, Sweep(network));
+    }
   }
 }
 

@@ -22,6 +22,7 @@ bool Contains(const std::vector<QString>& list, const QString& s) {
 bool TryRunOnce(const SweepAction& action, long hangUpAfter, SweepRun& result) {
   sim::Options o;
   o.modelReply = action.modelReply;
+  o.tcp = action.tcp;
   sim::PrinterSim printer(o);
   if (!printer.Start()) {
     ADD_FAILURE() << "simulator did not start";
@@ -55,6 +56,8 @@ bool TryRunOnce(const SweepAction& action, long hangUpAfter, SweepRun& result) {
     f.hangUpAfterBytes = before + hangUpAfter;
     printer.SetFaults(f);
   }
+  // A network printer has noticed that the preparation's connection closed.
+  if (action.tcp) printer.WaitFor([&] { return !printer.Connected(); }, 1000);
   result.fdsBefore = CountOpenFds();
   const auto t0 = std::chrono::steady_clock::now();
   const bool hungUpAtStart = printer.HungUp();
@@ -80,7 +83,11 @@ bool TryRunOnce(const SweepAction& action, long hangUpAfter, SweepRun& result) {
       result.hungUpDuring && printer.HungUpAt() + std::chrono::milliseconds(20) <= lastWrite;
   // The printer's own two descriptors go with its line; the page's port
   // must be closed whatever happened.
-  result.fdsAfter = CountOpenFds() + (printer.HungUp() && !hungUpAtStart ? 2 : 0);
+  // A network printer notices the tool's closed connection a moment later.
+  if (action.tcp) printer.WaitFor([&] { return !printer.Connected(); }, 1000);
+  // A hang-up closes the printer's own ends: the pty master and the slave it
+  // keeps, or the listening socket (the connection came after the count).
+  result.fdsAfter = CountOpenFds() + (printer.HungUp() && !hungUpAtStart ? (action.tcp ? 1 : 2) : 0);
   return true;
 }
 

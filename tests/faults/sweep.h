@@ -21,6 +21,7 @@ struct SweepAction {
   int dialogId = 0;
   std::function<std::unique_ptr<PageLogic>()> make;
   bool serial = false;
+  bool tcp = false;  // a network printer on loopback instead of a pty
   int baud = 9600;
   std::string modelReply = "TQ250L;250;CPCL,ESCPOS,TSPL;1";
   // Runs before the fault is armed (a Read before a Write, a file chosen).

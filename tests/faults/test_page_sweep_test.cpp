@@ -29,6 +29,9 @@ TEST(FaultSweep, TestCommandsInBothForms) {
     for (int id : buttons) {
       const std::string name = "test button " + std::to_string(id) + ", " + form;
       ReportSweep(name, Sweep(Press(name, id, model)));
+      SweepAction network = Press(name + ", network printer", id, model);
+      network.tcp = true;
+      ReportSweep(network.name, Sweep(network));
     }
   }
 }
@@ -38,6 +41,9 @@ TEST(FaultSweep, SamplePrintInBothLanguages) {
   for (const char* model : {"TQ250L;250;CPCL,ESCPOS,TSPL;1", "TQ310;310;CPCL,ESCPOS;1"}) {
     const std::string name = std::string("sample print, ") + (std::string(model).find("TSPL") != std::string::npos ? "TSPL" : "CPCL");
     ReportSweep(name, Sweep(Press(name, kTestDemoPrintButton, model)));
+    SweepAction network = Press(name + ", network printer", kTestDemoPrintButton, model);
+    network.tcp = true;
+    ReportSweep(network.name, Sweep(network));
   }
 }
 
