@@ -66,7 +66,7 @@ int DrainPort(PortHandle port, char* buffer, int bufferSize) {
   if (PortWrite(port, line.data(), static_cast<int>(line.size())) != 0) return -1;
   // A series allows 10 reads of 10 polls; a read that brings data starts a
   // new series; the drain ends when a read gives up or a series runs out.
-  // A printer that never stops sending is cut off after kDrainLimitMs.
+  // A printer that never stops sending is cut off after kDrainLimit.
   constexpr auto kDrainLimit = std::chrono::milliseconds(2000);
   const auto start = std::chrono::steady_clock::now();
   int left = 10;
