@@ -1,9 +1,17 @@
 // deveder-demo: the tool with a simulated printer attached. The simulator's
-// port appears in both port walks, so every page works without hardware.
+// port comes first in both port walks, so every page works without hardware
+// and a page read goes to it before any port of the machine.
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QSocketNotifier>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "app/app.h"
@@ -28,6 +36,45 @@ bool HaveDisplay() {
   const char* w = std::getenv("WAYLAND_DISPLAY");
   return (x && *x) || (w && *w);
 }
+
+// SIGTERM and SIGINT end the demo as closing its window does, so that the
+// simulator takes its port link and folder away. Both signals are blocked in
+// every thread (this must come before any thread starts) and read from a
+// descriptor that the event loop watches.
+class QuitOnSignals {
+ public:
+  QuitOnSignals() {
+    sigemptyset(&signals_);
+    sigaddset(&signals_, SIGTERM);
+    sigaddset(&signals_, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &signals_, nullptr);
+    fd_ = signalfd(-1, &signals_, SFD_NONBLOCK | SFD_CLOEXEC);
+  }
+  ~QuitOnSignals() {
+    if (fd_ >= 0) close(fd_);
+  }
+  QuitOnSignals(const QuitOnSignals&) = delete;
+  QuitOnSignals& operator=(const QuitOnSignals&) = delete;
+
+  // Once the application exists, for as long as the returned watcher lives:
+  // a signal leaves every event loop, the window's and any message box's,
+  // and no new one starts.
+  std::unique_ptr<QSocketNotifier> Watch() const {
+    if (fd_ < 0) return nullptr;
+    auto notifier = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, [fd = fd_] {
+      signalfd_siginfo info{};
+      while (read(fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+      }
+      QCoreApplication::exit(0);
+    });
+    return notifier;
+  }
+
+ private:
+  sigset_t signals_{};
+  int fd_ = -1;
+};
 
 }  // namespace
 
@@ -54,6 +101,7 @@ int main(int argc, char** argv) {
                  "run it in a desktop session or under xvfb-run.\n");
     return 3;
   }
+  QuitOnSignals quit;
   deveder::sim::PrinterSim printer(options);
   if (!printer.Start()) {
     std::fprintf(stderr, "deveder-demo: cannot start the simulated printer: %s\n", std::strerror(errno));
@@ -61,8 +109,9 @@ int main(int argc, char** argv) {
   }
   std::fprintf(stderr, "deveder-demo: simulated printer on %s\n", printer.PortPath().c_str());
   QApplication app(argc, argv);
+  const auto watcher = quit.Watch();
   const int rc =
-      deveder::CDEVederApp::Run(deveder::MakeSourceWithExtraPort(deveder::MakeSystemDeviceSource(), printer.PortPath()), run);
+      deveder::CDEVederApp::Run(deveder::MakeSourceWithFirstPort(deveder::MakeSystemDeviceSource(), printer.PortPath()), run);
   printer.Stop();
   return rc;
 }

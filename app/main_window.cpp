@@ -12,22 +12,6 @@
 
 namespace deveder {
 
-namespace {
-
-class TemplateOnlyPage : public PageLogic {
- public:
-  explicit TemplateOnlyPage(int id) : id_(id) {}
-  int DialogId() const override { return id_; }
-  bool OnControl(int, ControlEvent, PageContext&) override { return false; }
-
- private:
-  int id_;
-};
-
-}  // namespace
-
-std::unique_ptr<PageLogic> MakeTemplateOnlyPage(int dialogId) { return std::make_unique<TemplateOnlyPage>(dialogId); }
-
 TabControl::TabControl(QWidget* parent) : QWidget(parent), bar_(new QTabBar(this)) {
   bar_->setDrawBase(false);
   bar_->setExpanding(false);
@@ -69,15 +53,9 @@ CDEVederDlg::CDEVederDlg(int langId, std::unique_ptr<DeviceSource> source, PageL
 
   auto commLogic = std::make_unique<CommPage>(*source_);
   comm_ = commLogic.get();
-  auto orTemplate = [](std::unique_ptr<PageLogic> p, int id) { return p ? std::move(p) : MakeTemplateOnlyPage(id); };
   std::unique_ptr<PageLogic> order[kPageCount] = {
-      std::move(commLogic),
-      orTemplate(std::move(logics.setup), 144),
-      orTemplate(std::move(logics.bluetooth), 132),
-      orTemplate(std::move(logics.wifi), 162),
-      orTemplate(std::move(logics.font), 134),
-      orTemplate(std::move(logics.test), 148),
-      orTemplate(std::move(logics.firmware), 136),
+      std::move(commLogic), std::move(logics.setup), std::move(logics.bluetooth), std::move(logics.wifi),
+      std::move(logics.font), std::move(logics.test), std::move(logics.firmware),
   };
   // Pages are children of the tab control, lowered below its client top.
   QRect area = tabs_->ClientRect();

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "app/page_widget.h"
-#include "link/comm_page.h"
+#include "pages/comm/comm_page.h"
 #include "link/port_walk.h"
 
 namespace deveder {
@@ -39,7 +39,7 @@ struct PageLogics {
 
 class CDEVederDlg : public QDialog, public PageHost {
  public:
-  CDEVederDlg(int langId, std::unique_ptr<DeviceSource> source, PageLogics logics = {}, QWidget* parent = nullptr);
+  CDEVederDlg(int langId, std::unique_ptr<DeviceSource> source, PageLogics logics, QWidget* parent = nullptr);
   ~CDEVederDlg() override;
 
   // PageHost
@@ -75,8 +75,5 @@ class CDEVederDlg : public QDialog, public PageHost {
  protected:
   void timerEvent(QTimerEvent* event) override;
 };
-
-// A page whose logic is only its template (no printer traffic).
-std::unique_ptr<PageLogic> MakeTemplateOnlyPage(int dialogId);
 
 }  // namespace deveder

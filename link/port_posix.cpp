@@ -87,40 +87,35 @@ void SleepMs(int ms) {
   }
 }
 
+// The line speeds a serial port is set to and read back at, with their
+// termios codes: one table for both directions.
+struct LineSpeed {
+  std::uint32_t baud;
+  speed_t code;
+};
+constexpr LineSpeed kLineSpeeds[] = {
+    {1200, B1200},     {2400, B2400},     {4800, B4800},     {9600, B9600},
+    {19200, B19200},   {38400, B38400},   {57600, B57600},   {115200, B115200},
+    {230400, B230400}, {460800, B460800}, {921600, B921600},
+};
+
 std::uint32_t TtyBaud(int fd) {
   termios t{};
   if (tcgetattr(fd, &t) != 0) return 0;
-  switch (cfgetospeed(&t)) {
-    case B1200: return 1200;
-    case B2400: return 2400;
-    case B4800: return 4800;
-    case B9600: return 9600;
-    case B19200: return 19200;
-    case B38400: return 38400;
-    case B57600: return 57600;
-    case B115200: return 115200;
-    case B230400: return 230400;
-    case B460800: return 460800;
-    case B921600: return 921600;
-    default: return 0;
-  }
+  const speed_t code = cfgetospeed(&t);
+  for (const LineSpeed& s : kLineSpeeds)
+    if (s.code == code) return s.baud;
+  return 0;
 }
 
 bool BaudToSpeed(std::uint32_t baud, speed_t& out) {
-  switch (baud) {
-    case 1200: out = B1200; return true;
-    case 2400: out = B2400; return true;
-    case 4800: out = B4800; return true;
-    case 9600: out = B9600; return true;
-    case 19200: out = B19200; return true;
-    case 38400: out = B38400; return true;
-    case 57600: out = B57600; return true;
-    case 115200: out = B115200; return true;
-    case 230400: out = B230400; return true;
-    case 460800: out = B460800; return true;
-    case 921600: out = B921600; return true;
-    default: return false;
+  for (const LineSpeed& s : kLineSpeeds) {
+    if (s.baud == baud) {
+      out = s.code;
+      return true;
+    }
   }
+  return false;
 }
 
 // Waits up to `ms` for `events`; calls the pump between slices when asked.

@@ -21,30 +21,32 @@ void ListPrinterPorts(PortTable& table, DeviceSource& source, bool serialMode) {
 
 namespace {
 
-class ExtraPortSource : public DeviceSource {
+// The first entry is what a page action opens when nobody chooses, so the
+// port given here goes before whatever the machine has.
+class FirstPortSource : public DeviceSource {
  public:
-  ExtraPortSource(std::unique_ptr<DeviceSource> inner, std::string extra)
-      : inner_(std::move(inner)), extra_(std::move(extra)) {}
+  FirstPortSource(std::unique_ptr<DeviceSource> inner, std::string first)
+      : inner_(std::move(inner)), first_(std::move(first)) {}
   bool UsbPrinters(std::vector<std::string>& paths) override {
+    paths.push_back(first_);
     if (inner_) inner_->UsbPrinters(paths);
-    paths.push_back(extra_);
     return true;
   }
   bool SerialPorts(std::vector<std::string>& paths) override {
+    paths.push_back(first_);
     if (inner_) inner_->SerialPorts(paths);
-    paths.push_back(extra_);
     return true;
   }
 
  private:
   std::unique_ptr<DeviceSource> inner_;
-  std::string extra_;
+  std::string first_;
 };
 
 }  // namespace
 
-std::unique_ptr<DeviceSource> MakeSourceWithExtraPort(std::unique_ptr<DeviceSource> inner, std::string extraPath) {
-  return std::make_unique<ExtraPortSource>(std::move(inner), std::move(extraPath));
+std::unique_ptr<DeviceSource> MakeSourceWithFirstPort(std::unique_ptr<DeviceSource> inner, std::string firstPath) {
+  return std::make_unique<FirstPortSource>(std::move(inner), std::move(firstPath));
 }
 
 }  // namespace deveder

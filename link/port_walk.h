@@ -3,6 +3,7 @@
 // serial ports with hardware behind them and parallel ports.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,12 +34,28 @@ struct PortTable {
 // the table is blank and the count kept; in serial mode it becomes 0.
 void ListPrinterPorts(PortTable& table, DeviceSource& source, bool serialMode);
 
-// The machine's devices (sysfs). Serial ports named ttyS* are listed only
-// when the driver reports a real UART; each such port is probed once per
-// appearance, because opening a serial port raises its modem lines.
+// Tells whether the serial port at a device path has a real UART behind it.
+using UartCheck = std::function<bool(const std::string& devicePath)>;
+
+// Devices as sysfs describes them, under `sysRoot` (normally /sys), listed
+// as paths under `devRoot` (normally /dev):
+// - USB walk: class usbmisc, names lp*, whose device is bound to the usblp
+//   driver, as <dev>/usb/lpN. No usbmisc class (usblp not loaded) is an
+//   empty list; no class folder at all is a device set that cannot be had.
+// - serial walk: class tty, names tty*, that have a device (virtual consoles
+//   and ptys have none), as <dev>/ttyXXX; then class printer, names lp*, as
+//   <dev>/lpN. Ports named ttyS* are listed only when `isRealUart` says so;
+//   it is asked once per appearance of the port, because opening a serial
+//   port raises its modem lines.
+// Directory order is kept. A device that goes away while it is looked at is
+// left out.
+std::unique_ptr<DeviceSource> MakeSysfsDeviceSource(std::string sysRoot, std::string devRoot, UartCheck isRealUart);
+
+// The machine's devices: the sysfs source over /sys and /dev, a ttyS* port
+// counting as real when the driver reports a UART type for it.
 std::unique_ptr<DeviceSource> MakeSystemDeviceSource();
 
-// A source that lists `extraPath` after the devices of `inner` in both modes.
-std::unique_ptr<DeviceSource> MakeSourceWithExtraPort(std::unique_ptr<DeviceSource> inner, std::string extraPath);
+// A source that lists `firstPath` before the devices of `inner` in both modes.
+std::unique_ptr<DeviceSource> MakeSourceWithFirstPort(std::unique_ptr<DeviceSource> inner, std::string firstPath);
 
 }  // namespace deveder

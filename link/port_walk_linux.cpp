@@ -6,9 +6,9 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <climits>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <set>
 
@@ -19,9 +19,9 @@ namespace deveder {
 namespace {
 
 // Directory entries in the order the kernel lists them.
-std::vector<std::string> Entries(const char* dir, const char* prefix) {
+std::vector<std::string> Entries(const std::string& dir, const char* prefix) {
   std::vector<std::string> names;
-  DIR* d = opendir(dir);
+  DIR* d = opendir(dir.c_str());
   if (!d) return names;
   const std::size_t plen = std::strlen(prefix);
   while (dirent* e = readdir(d)) {
@@ -31,6 +31,8 @@ std::vector<std::string> Entries(const char* dir, const char* prefix) {
   return names;
 }
 
+// The last component of a symbolic link's target; empty when it cannot be
+// read (no link, or the device went away).
 std::string LinkTarget(const std::string& path) {
   char buf[PATH_MAX];
   ssize_t n = readlink(path.c_str(), buf, sizeof buf - 1);
@@ -42,59 +44,74 @@ std::string LinkTarget(const std::string& path) {
 
 bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
+// Legacy 8250 ports exist in sysfs whether or not a UART is fitted; the
+// driver tells which ones are real.
+bool DriverReportsUart(const std::string& devicePath) {
+  bool real = false;
+  int fd = open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd >= 0) {
+    serial_struct ss{};
+    real = ioctl(fd, TIOCGSERIAL, &ss) == 0 && ss.type != PORT_UNKNOWN;
+    close(fd);
+  }
+  return real;
+}
+
 class SysfsDeviceSource : public DeviceSource {
  public:
+  SysfsDeviceSource(std::string sysRoot, std::string devRoot, UartCheck isRealUart)
+      : classDir_(std::move(sysRoot) + "/class"), dev_(std::move(devRoot)), isRealUart_(std::move(isRealUart)) {}
+
   bool UsbPrinters(std::vector<std::string>& paths) override {
     // usbmisc lp* devices driven by usblp are USB printer-class interfaces.
-    const char* cls = "/sys/class/usbmisc";
-    if (!Exists(cls)) return Exists("/sys/class");
+    const std::string cls = classDir_ + "/usbmisc";
+    if (!Exists(cls)) return Exists(classDir_);
     for (const std::string& name : Entries(cls, "lp")) {
-      const std::string base = std::string(cls) + "/" + name;
-      if (LinkTarget(base + "/device/driver") != "usblp") continue;
-      paths.push_back("/dev/usb/" + name);
+      if (LinkTarget(cls + "/" + name + "/device/driver") != "usblp") continue;
+      paths.push_back(dev_ + "/usb/" + name);
     }
     return true;
   }
 
   bool SerialPorts(std::vector<std::string>& paths) override {
-    const char* cls = "/sys/class/tty";
+    const std::string cls = classDir_ + "/tty";
     std::set<std::string> present;
     for (const std::string& name : Entries(cls, "tty")) {
-      const std::string base = std::string(cls) + "/" + name;
-      if (!Exists(base + "/device")) continue;  // virtual consoles, ptys
+      if (!Exists(cls + "/" + name + "/device")) continue;  // virtual consoles, ptys
       present.insert(name);
       if (name.rfind("ttyS", 0) == 0 && !IsRealUart(name)) continue;
-      paths.push_back("/dev/" + name);
+      paths.push_back(dev_ + "/" + name);
     }
     // Forget probes of ports that went away: a port that comes back is new.
     for (auto it = uartProbes_.begin(); it != uartProbes_.end();)
       it = present.count(it->first) ? std::next(it) : uartProbes_.erase(it);
-    for (const std::string& name : Entries("/sys/class/printer", "lp")) paths.push_back("/dev/" + name);
+    for (const std::string& name : Entries(classDir_ + "/printer", "lp")) paths.push_back(dev_ + "/" + name);
     return true;
   }
 
  private:
-  // Legacy 8250 ports exist in sysfs whether or not a UART is fitted; the
-  // driver tells which ones are real. Cached per appearance.
   bool IsRealUart(const std::string& name) {
     auto it = uartProbes_.find(name);
     if (it != uartProbes_.end()) return it->second;
-    bool real = false;
-    int fd = open(("/dev/" + name).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
-      serial_struct ss{};
-      real = ioctl(fd, TIOCGSERIAL, &ss) == 0 && ss.type != PORT_UNKNOWN;
-      close(fd);
-    }
+    const bool real = isRealUart_ && isRealUart_(dev_ + "/" + name);
     uartProbes_[name] = real;
     return real;
   }
 
+  std::string classDir_;
+  std::string dev_;
+  UartCheck isRealUart_;
   std::map<std::string, bool> uartProbes_;
 };
 
 }  // namespace
 
-std::unique_ptr<DeviceSource> MakeSystemDeviceSource() { return std::make_unique<SysfsDeviceSource>(); }
+std::unique_ptr<DeviceSource> MakeSysfsDeviceSource(std::string sysRoot, std::string devRoot, UartCheck isRealUart) {
+  return std::make_unique<SysfsDeviceSource>(std::move(sysRoot), std::move(devRoot), std::move(isRealUart));
+}
+
+std::unique_ptr<DeviceSource> MakeSystemDeviceSource() {
+  return MakeSysfsDeviceSource("/sys", "/dev", DriverReportsUart);
+}
 
 }  // namespace deveder

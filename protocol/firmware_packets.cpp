@@ -207,6 +207,13 @@ int PutImageSize(std::uint8_t* buffer, std::uint32_t size) {
   return kImageSizeBytes;
 }
 
+int PutSumBlockHeader(std::uint8_t* buffer, std::uint32_t block, std::uint16_t count) {
+  buffer[0] = 0;
+  PutBe(buffer + 1, block, 4);
+  PutBe(buffer + 5, count, 2);
+  return kSumBlockHeaderBytes;
+}
+
 // ---- exchange -------------------------------------------------------------------
 
 bool ExchangePacket(PortHandle port, ReplyReceiver& receiver, const std::uint8_t* packet, int length,

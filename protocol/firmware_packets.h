@@ -94,6 +94,10 @@ std::uint32_t BuildSumPacket(ReplyReceiver& receiver, std::uint8_t* buffer, std:
 // The 9-byte size payload: five zero bytes, then the size big-endian.
 int PutImageSize(std::uint8_t* buffer, std::uint32_t size);
 
+// The 7-byte header of a sum-framing block payload: 00, the block number
+// (32 bits) and the count of image bytes that follow (16 bits), big-endian.
+int PutSumBlockHeader(std::uint8_t* buffer, std::uint32_t block, std::uint16_t count);
+
 using ReplyFeeder = void (ReplyReceiver::*)(std::uint8_t);
 using ReplyTaker = int (ReplyReceiver::*)(std::uint8_t*, int) const;
 

@@ -4,12 +4,15 @@
 #include <dirent.h>
 
 #include <QString>
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <vector>
 
 #include <string>
 
 #include "link/port.h"
+#include "pages/core/memory_controls.h"
 #include "pages/core/page_context.h"
 #include "protocol/command_line.h"
 #include "sim/printer_sim.h"
@@ -79,5 +82,42 @@ inline std::string SimVar(sim::PrinterSim& printer, const std::string& name) {
   auto lock = printer.Lock();
   return printer.Store().Get(name).value_or("(none)");
 }
+
+// Descriptors of this process open on the simulator's slave (the simulator
+// keeps one of its own while it runs).
+inline int SlaveFds(const sim::PrinterSim& printer) {
+  int n = 0;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd", ec))
+    n += std::filesystem::read_symlink(e.path(), ec).string() == printer.SlavePath();
+  return n;
+}
+
+// In-memory controls that record one progress bar's life: "show", "hide"
+// and each position.
+class ProgressControls : public MemoryControls {
+ public:
+  ProgressControls(const DialogTemplate& tpl, int bar) : MemoryControls(tpl), bar_(bar) {}
+  void SetProgress(int id, int position) override {
+    if (id == bar_) events.push_back(std::to_string(position));
+    MemoryControls::SetProgress(id, position);
+  }
+  void SetVisible(int id, bool visible) override {
+    if (id == bar_) events.push_back(visible ? "show" : "hide");
+    MemoryControls::SetVisible(id, visible);
+  }
+  std::vector<std::string> events;
+
+ private:
+  int bar_;
+};
+
+// Sets the port's pump hook for a scope.
+struct PumpHook {
+  explicit PumpHook(std::function<void()> pump) { SetPortPumpHook(std::move(pump)); }
+  ~PumpHook() { SetPortPumpHook(nullptr); }
+  PumpHook(const PumpHook&) = delete;
+  PumpHook& operator=(const PumpHook&) = delete;
+};
 
 }  // namespace deveder::tst

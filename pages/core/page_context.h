@@ -10,7 +10,9 @@
 
 namespace deveder {
 
-// Message boxes, the self-closing message, the file dialog and the pump.
+// Message boxes, the self-closing message and the file dialog. (The pump
+// that keeps the window alive during reply waits is the port layer's hook,
+// SetPortPumpHook.)
 class Ui {
  public:
   virtual ~Ui() = default;

@@ -134,10 +134,7 @@ struct Transfer {
     for (std::uint32_t i = 0; static_cast<std::uint64_t>(i) * kFirmwareBlockBytes < size; ++i) {
       const std::uint64_t sent = static_cast<std::uint64_t>(i) * kFirmwareBlockBytes;
       const int k = static_cast<int>(std::min<std::uint64_t>(size - sent, kFirmwareBlockBytes));
-      payload[0] = 0;
-      for (int b = 0; b < 4; ++b) payload[1 + b] = static_cast<std::uint8_t>(i >> (8 * (3 - b)));
-      payload[5] = static_cast<std::uint8_t>(k >> 8);
-      payload[6] = static_cast<std::uint8_t>(k);
+      PutSumBlockHeader(payload, i, static_cast<std::uint16_t>(k));
       if (!ReadBlock(payload + kSumBlockHeaderBytes, k)) return kStrCantOpenPrinter;
       if (!Sum(kSumBlock, payload, static_cast<std::uint32_t>(kSumBlockHeaderBytes + k), kFirmwareSumSends,
                kFirmwareSumLimitMs))

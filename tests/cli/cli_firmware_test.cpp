@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 
 #include "cli/cli_support.h"
 #include "protocol/text_codec.h"
@@ -30,6 +31,19 @@ TEST(CliFirmware, DownloadsAndAHangUpFailsWithinASecond) {
   EXPECT_TRUE(ok.err.contains(QStringLiteral("%\n")));  // progress, as plain percentages
   ASSERT_TRUE(printer->WaitFor([&] { return !printer->Firmware().empty(); }, 2000));
   EXPECT_EQ(printer->Firmware().back().size, 40000u);
+
+  // A serial port: XOR framing, starting at the speed asked for.
+  auto serial = StartPrinter();
+  CliRun x = RunCli(PortArgs(*serial) + "--serial" + "--baud" + "19200" + "firmware" + "download" << file);
+  ASSERT_EQ(x.exitCode, 0) << x.err.toStdString();
+  ASSERT_TRUE(
+      serial->WaitFor([&] { return !serial->Firmware().empty() && serial->Firmware().back().complete; }, 2000));
+  EXPECT_EQ(serial->Firmware().back().framing, "xor");
+  const auto log = serial->Log();
+  const auto first =
+      std::find_if(log.begin(), log.end(), [](const sim::LogEntry& e) { return e.kind == sim::LogEntry::XorPacket; });
+  ASSERT_NE(first, log.end());
+  EXPECT_EQ(first->note, "baud 19200");
 
   auto lost = StartPrinter();
   sim::Faults f;

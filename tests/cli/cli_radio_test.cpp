@@ -45,6 +45,7 @@ TEST(CliUsage, HelpUsageErrorsAndExitCodes) {
   for (const QStringList& bad : {QStringList{}, QStringList{QStringLiteral("frobnicate")},
                                  QStringList{QStringLiteral("--lang"), QStringLiteral("fr"), QStringLiteral("probe")},
                                  QStringList{QStringLiteral("--baud"), QStringLiteral("fast"), QStringLiteral("probe")},
+                                 QStringList{QStringLiteral("--baud"), QStringLiteral("9600bd"), QStringLiteral("probe")},
                                  QStringList{QStringLiteral("wifi")}, QStringList{QStringLiteral("test"), QStringLiteral("selfdestruct")}}) {
     CliRun r = RunCli(QStringList{QStringLiteral("--port"), QStringLiteral("/nonexistent")} + bad);
     EXPECT_EQ(r.exitCode, 2) << bad.join(' ').toStdString();

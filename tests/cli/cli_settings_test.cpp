@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <string>
 
 #include "cli/cli_support.h"
 #include "pages/core/memory_controls.h"
@@ -96,6 +97,9 @@ TEST(CliBackup, RestoreOntoAnotherPrinterKeepsItsIdentity) {
   EXPECT_EQ(Get(*b, "bluetooth.friendly_name"), "Front desk");
   EXPECT_EQ(Get(*b, "wlan.sta"), "Office,pa55,10.1.1.5,255.255.0.0,10.1.0.1");
   EXPECT_EQ(Get(*b, "sn"), "OTHER0001");
+  // Its own address, which the module shows again in pairs once written as
+  // twelve digits.
+  EXPECT_EQ(Get(*b, "bluetooth.address"), "11:22:33:44:55:66");
 
   // Every value of the file now reads back the same, identity aside.
   QFile f(file);
@@ -115,6 +119,7 @@ TEST(CliBackup, RestoreOntoAnotherPrinterKeepsItsIdentity) {
   ASSERT_EQ(identity.exitCode, 0) << identity.err.toStdString();
   SettledLines(*b);
   EXPECT_EQ(Get(*b, "sn"), Get(*a, "sn"));
+  EXPECT_EQ(Get(*b, "bluetooth.address"), Get(*a, "bluetooth.address"));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The communication page's tick against a fake device source.
 #include <gtest/gtest.h>
 
-#include "link/comm_page.h"
+#include "pages/comm/comm_page.h"
 #include "link/port.h"
 #include "protocol/text_codec.h"
 #include "pages/core/memory_controls.h"

@@ -51,11 +51,6 @@ struct Link {
   int replyLength = -1;
 };
 
-struct PumpHook {
-  explicit PumpHook(std::function<void()> pump) { SetPortPumpHook(std::move(pump)); }
-  ~PumpHook() { SetPortPumpHook(nullptr); }
-};
-
 std::string Note(const sim::PrinterSim& p, std::size_t packet) {
   std::size_t seen = 0;
   for (const auto& e : p.Log())
@@ -71,13 +66,15 @@ TEST(FirmwareExchange, AttemptsCountTheSendsAndThePumpRunsWhileWaiting) {
   f.silent = true;
   Link l(true, f);
   int pumped = 0;
-  PumpHook hook([&] { ++pumped; });
+  tst::PumpHook hook([&] { ++pumped; });
   EXPECT_FALSE(l.Xor(0x2B, 115200, 1, 60));
   EXPECT_EQ(l.Sent(), 1u);
   EXPECT_GT(pumped, 10);
   EXPECT_FALSE(l.Xor(0x2B, 115200, 3, 60));
-  EXPECT_TRUE(l.printer->WaitFor([&] { return l.Sent() == 4u; }, 1000));
-  EXPECT_EQ(l.printer->Packets()[3], l.printer->Packets()[0]) << "a resend is the same packet";
+  l.printer->WaitFor([&] { return l.Sent() == 4u; }, 1000);
+  const std::vector<std::string> packets = l.printer->Packets();
+  ASSERT_EQ(packets.size(), 4u);
+  EXPECT_EQ(packets[3], packets[0]) << "a resend is the same packet";
 }
 
 TEST(FirmwareExchange, XorLoaderListensAtTheNewSpeedOnceAcknowledged) {

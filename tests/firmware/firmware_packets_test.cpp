@@ -93,6 +93,12 @@ TEST(FirmwarePackets, SumRequestsByteForByte) {
   EXPECT_EQ(Sum(r, 6, SizePayload(1000)), Hex("1B 10 00 0F 00 00 06 00 00 00 00 09 00 00 00 00 00 00 00 03 E8 34"));
   EXPECT_EQ(Sum(r, 4, {0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x03, 0x61, 0x62, 0x63}),
             Hex("1B 10 00 10 00 00 04 00 00 00 00 0A 00 00 00 00 02 00 03 61 62 63 74"));
+  // Block headers: number and count big-endian, every byte of both used.
+  Bytes header(7, 0xEE);
+  EXPECT_EQ(PutSumBlockHeader(header.data(), 2, 3), 7);
+  EXPECT_EQ(header, Hex("00 00 00 00 02 00 03"));
+  EXPECT_EQ(PutSumBlockHeader(header.data(), 0x01020304, 0x0100), 7);
+  EXPECT_EQ(header, Hex("00 01 02 03 04 01 00"));
   // The 16-bit frame length carries at most 65529 payload bytes.
   std::vector<std::uint8_t> big(65536);
   EXPECT_EQ(BuildSumPacket(r, big.data(), 4, big.data(), 65530), 0u);

@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <chrono>
-#include <filesystem>
 
 #include "pages/core/memory_controls.h"
 #include "pages/firmware/firmware_page.h"
@@ -25,33 +24,13 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// Records the progress bar's life: "show", "hide" and each position.
-class ProgressControls : public MemoryControls {
- public:
-  using MemoryControls::MemoryControls;
-  void SetProgress(int id, int position) override {
-    if (id == kFirmwareProgressBar) events.push_back(std::to_string(position));
-    MemoryControls::SetProgress(id, position);
-  }
-  void SetVisible(int id, bool visible) override {
-    if (id == kFirmwareProgressBar) events.push_back(visible ? "show" : "hide");
-    MemoryControls::SetVisible(id, visible);
-  }
-  std::vector<std::string> events;
-};
-
-struct PumpHook {
-  explicit PumpHook(std::function<void()> pump) { SetPortPumpHook(std::move(pump)); }
-  ~PumpHook() { SetPortPumpHook(nullptr); }
-};
-
 // The page over in-memory controls and, when asked, a simulated printer on
 // a serial port (XOR framing) or as a USB printer (sum framing).
 struct Bench {
   enum Port { None, Serial, Usb };
   explicit Bench(Port kind = None, int lang = kLangEnglish)
       : flag(kind == Serial),
-        controls(Dialog136(lang)),
+        controls(Dialog136(lang), kFirmwareProgressBar),
         ctx{controls, ui, info, LinkChoice{QStringLiteral("/dev/deveder-no-such-port"), 19200}, lang} {
     page.OnCreate(ctx);
     if (kind != None) {
@@ -71,13 +50,7 @@ struct Bench {
     controls.SetText(kFirmwarePathEdit, path);
     return page.DownloadFirmware(ctx);
   }
-  int SlaveFds() const {
-    int n = 0;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd", ec))
-      n += std::filesystem::read_symlink(e.path(), ec).string() == printer->SlavePath();
-    return n;
-  }
+  int SlaveFds() const { return tst::SlaveFds(*printer); }
   // The image the printer ended up with, once the end has reached it.
   sim::FirmwareRecord Image() const {
     printer->WaitFor([&] { return !printer->Firmware().empty() && printer->Firmware().back().complete; }, 1000);
@@ -87,7 +60,7 @@ struct Bench {
 
   tst::SerialFlag flag;
   QTemporaryDir dir;
-  ProgressControls controls;
+  tst::ProgressControls controls;
   tst::RecordingUi ui;
   PrinterInfo info;
   PageContext ctx;
@@ -374,7 +347,7 @@ TEST(FirmwareDownload, PumpRunsWhileWaitingAndASecondClickIsIgnored) {
   const std::string data = Pattern(1000);
   b.controls.SetText(kFirmwarePathEdit, b.File("fw.bin", data));
   int pumped = 0;
-  PumpHook hook([&] {
+  tst::PumpHook hook([&] {
     if (++pumped == 1) {
       EXPECT_TRUE(b.page.OnControl(kFirmwareDownloadButton, ControlEvent::Clicked, b.ctx));
     }
@@ -392,7 +365,7 @@ TEST(FirmwareDownload, FileThatShrinksStopsInsteadOfSendingStaleBytes) {
   f.replyDelayMs = 5;
   b.printer->SetFaults(f);
   const QString path = b.File("fw.bin", Pattern(4096));
-  PumpHook hook([&] { QFile(path).resize(1000); });
+  tst::PumpHook hook([&] { QFile(path).resize(1000); });
   EXPECT_FALSE(b.Download(path));
   EXPECT_EQ(b.ui.messages, std::vector<QString>{LoadString(kStrCantOpenPrinter, kLangEnglish)});
   const auto images = b.printer->Firmware();

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <chrono>
-#include <filesystem>
 
 #include "pages/core/memory_controls.h"
 #include "pages/font/font_page.h"
@@ -21,26 +20,11 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// Records the progress bar's life: "show", "hide" and each position.
-class ProgressControls : public MemoryControls {
- public:
-  using MemoryControls::MemoryControls;
-  void SetProgress(int id, int position) override {
-    if (id == kFontProgressBar) events.push_back(std::to_string(position));
-    MemoryControls::SetProgress(id, position);
-  }
-  void SetVisible(int id, bool visible) override {
-    if (id == kFontProgressBar) events.push_back(visible ? "show" : "hide");
-    MemoryControls::SetVisible(id, visible);
-  }
-  std::vector<std::string> events;
-};
-
 // The page over in-memory controls, a temporary folder for files and, when
 // asked, a simulated printer as its port.
 struct Bench {
   explicit Bench(int lang = kLangEnglish, int simBaud = -1)
-      : controls(Dialog134(lang)),
+      : controls(Dialog134(lang), kFontProgressBar),
         ctx{controls, ui, info, LinkChoice{QStringLiteral("/dev/deveder-no-such-port"), 9600}, lang} {
     page.OnCreate(ctx);
     if (simBaud >= 0) {
@@ -63,27 +47,15 @@ struct Bench {
     controls.SetText(kFontPathEdit, path);
     return page.DownloadFontFile(ctx);
   }
-  // Descriptors of this process open on the simulator's slave.
-  int SlaveFds() const {
-    int n = 0;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd", ec))
-      n += std::filesystem::read_symlink(e.path(), ec).string() == printer->SlavePath();
-    return n;
-  }
+  int SlaveFds() const { return tst::SlaveFds(*printer); }
 
   QTemporaryDir dir;
-  ProgressControls controls;
+  tst::ProgressControls controls;
   tst::RecordingUi ui;
   PrinterInfo info;
   PageContext ctx;
   FontPage page;
   std::unique_ptr<sim::PrinterSim> printer;
-};
-
-struct PumpHook {
-  explicit PumpHook(std::function<void()> pump) { SetPortPumpHook(std::move(pump)); }
-  ~PumpHook() { SetPortPumpHook(nullptr); }
 };
 
 std::string Pattern(std::size_t size) {
@@ -235,7 +207,7 @@ TEST(FontDownload, NoGoAheadEndsAfterTheBoundWithoutDataOrPump) {
   f.noGoAhead = true;
   b.printer->SetFaults(f);
   int pumped = 0;
-  PumpHook hook([&] { ++pumped; });
+  tst::PumpHook hook([&] { ++pumped; });
   b.page.bounds.goAheadMs = 300;
   const auto t0 = Clock::now();
   EXPECT_FALSE(b.Download(path));
@@ -254,7 +226,7 @@ TEST(FontDownload, PumpRunsDuringDataAndASecondClickIsIgnored) {
   const std::string data = Pattern(64 * 1024);
   b.controls.SetText(kFontPathEdit, b.File("slow.ttf", data));
   int pumped = 0;
-  PumpHook hook([&] {
+  tst::PumpHook hook([&] {
     if (++pumped == 1) {
       EXPECT_TRUE(b.page.OnControl(kFontDownloadButton, ControlEvent::Clicked, b.ctx));
     }
@@ -270,7 +242,7 @@ TEST(FontDownload, PumpRunsDuringDataAndASecondClickIsIgnored) {
 TEST(FontDownload, FileThatShrinksStopsInsteadOfSendingStaleBytes) {
   Bench b(kLangEnglish, 4000000);
   const QString path = b.File("shrinks.ttf", Pattern(64 * 1024));
-  PumpHook hook([&] { QFile(path).resize(1000); });
+  tst::PumpHook hook([&] { QFile(path).resize(1000); });
   EXPECT_FALSE(b.Download(path));
   EXPECT_EQ(b.ui.messages, std::vector<QString>{kUnconnect});
   ASSERT_EQ(b.printer->Downloads().size(), 1u);

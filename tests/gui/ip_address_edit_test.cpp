@@ -78,6 +78,9 @@ TEST(IpText, JoinClampsAndNormalizeRoundTrips) {
   EXPECT_EQ(JoinIpOctets({QStringLiteral("300"), QString(), QStringLiteral("007"), QStringLiteral("1")}),
             QStringLiteral("255.0.7.1"));
   EXPECT_EQ(NormalizeIpText(QStringLiteral(" 192.168.001.010 ")), QStringLiteral("192.168.1.10"));
+  // An octet above 255 makes the whole text no address.
+  EXPECT_EQ(NormalizeIpText(QStringLiteral("255.255.255.255")), QStringLiteral("255.255.255.255"));
+  EXPECT_EQ(NormalizeIpText(QStringLiteral("10.0.0.256")), QString());
 }
 
 }  // namespace

@@ -77,13 +77,7 @@ struct Rig {
   }
   // Descriptors of this process open on the slave (the simulator keeps one
   // of its own while it runs).
-  int SlaveFds() const {
-    int n = 0;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd", ec))
-      n += std::filesystem::read_symlink(e.path(), ec).string() == printer->SlavePath();
-    return n;
-  }
+  int SlaveFds() const { return tst::SlaveFds(*printer); }
 
   MemoryControls controls;
   tst::RecordingUi ui;

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 #include <memory>
 
 #include "pages/core/memory_controls.h"
@@ -60,13 +59,7 @@ struct Rig {
   // No descriptor of the port left open by the page (the simulator keeps
   // its own until it hangs up).
   bool PortClosed() const { return SlaveFds() == (printer->HungUp() ? 0 : simFds); }
-  int SlaveFds() const {
-    int n = 0;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd", ec))
-      n += std::filesystem::read_symlink(e.path(), ec).string() == printer->SlavePath();
-    return n;
-  }
+  int SlaveFds() const { return tst::SlaveFds(*printer); }
 
   MemoryControls controls;
   tst::RecordingUi ui;
@@ -76,11 +69,6 @@ struct Rig {
   std::vector<int> pauses;
   std::unique_ptr<sim::PrinterSim> printer;
   int simFds = 0;
-};
-
-struct PumpHook {
-  explicit PumpHook(std::function<void()> pump) { SetPortPumpHook(std::move(pump)); }
-  ~PumpHook() { SetPortPumpHook(nullptr); }
 };
 
 std::string Do(const std::string& args) { return "\x1b\x1b! U1 do " + args + "\r\n"; }
@@ -170,7 +158,7 @@ TEST(TestPage, SecondPressDuringTheProbeIsIgnored) {
   Rig rig(kNumberedModel, kLangEnglish, o);
   int pumped = 0;
   bool second = true;
-  PumpHook hook([&] {
+  tst::PumpHook hook([&] {
     if (pumped++ == 0) second = rig.Press(kTestHexDumpButton);
   });
   EXPECT_TRUE(rig.Press(kTestPageButton));

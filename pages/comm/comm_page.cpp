@@ -1,4 +1,4 @@
-#include "link/comm_page.h"
+#include "pages/comm/comm_page.h"
 
 #include "link/port.h"
 #include "protocol/command_line.h"
