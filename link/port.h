@@ -47,6 +47,8 @@ void SetPortTraceHook(std::function<void(bool sent, const char* bytes, int count
 PortFault PortLastFault();
 std::string PortLastErrorText();
 bool PortLastErrorWasPermission();
+// The errno behind the last failure, 0 when none.
+int PortLastErrorNumber();
 
 // Silence after a byte that ends a reply burst on a serial line. USB-serial
 // adapters hand bytes over in 16 ms latency-timer slices, so the gap must be

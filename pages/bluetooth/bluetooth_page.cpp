@@ -13,6 +13,7 @@
 #include "protocol/printer_info.h"
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
+#include "pages/core/port_cause.h"
 
 namespace deveder {
 
@@ -99,7 +100,7 @@ bool BluetoothPage::OnControl(int id, ControlEvent event, PageContext& ctx) {
 void BluetoothPage::ReadBluetoothSettings(PageContext& ctx) {
   ScopedPort port(OpenPagePort(ctx));
   if (!port.valid()) {
-    ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, ctx.langId));
+    ShowPortOpenFailure(ctx);
     return;
   }
   char buf[kLineBufferSize];
@@ -135,7 +136,7 @@ void BluetoothPage::WriteBluetoothSettings(PageContext& ctx) {
   char work[kLineBufferSize];
   ScopedPort port(OpenPagePort(ctx));
   if (!port.valid()) {
-    ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, ctx.langId));
+    ShowPortOpenFailure(ctx);
     return;
   }
   if (!readOnce_) {

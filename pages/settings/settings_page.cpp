@@ -9,6 +9,7 @@
 #include "protocol/printer_info.h"
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
+#include "pages/core/port_cause.h"
 
 namespace deveder {
 
@@ -91,7 +92,7 @@ bool SettingsPage::OnReadSettings(PageContext& ctx) {
 
   ScopedPort port(OpenPagePort(ctx));
   if (!port.valid()) {
-    ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, lang));
+    ShowPortOpenFailure(ctx);
     return false;
   }
   // The port is closed before the user is told.
@@ -253,7 +254,7 @@ bool SettingsPage::OnWriteSettings(PageContext& ctx) {
   const int lang = ctx.langId;
   ScopedPort port(OpenPagePort(ctx));
   if (!port.valid()) {
-    ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, lang));
+    ShowPortOpenFailure(ctx);
     return false;
   }
   auto refuse = [&](const QString& message) {

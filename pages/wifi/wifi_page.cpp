@@ -17,6 +17,7 @@
 #include "protocol/printer_info.h"
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
+#include "pages/core/port_cause.h"
 
 namespace deveder {
 
@@ -159,7 +160,7 @@ void WifiPage::OnDhcpClicked(int id, int choice, PageContext& ctx) {
 void WifiPage::ReadWifiSettings(PageContext& ctx) {
   ScopedPort port(OpenPagePort(ctx));
   if (!port.valid()) {
-    ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, ctx.langId));
+    ShowPortOpenFailure(ctx);
     return;
   }
   char buf[kLineBufferSize];
@@ -219,7 +220,7 @@ void WifiPage::ReadWifiSettings(PageContext& ctx) {
 void WifiPage::WriteWifiSettings(PageContext& ctx) {
   ScopedPort port(OpenPagePort(ctx));
   if (!port.valid()) {
-    ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, ctx.langId));
+    ShowPortOpenFailure(ctx);
     return;
   }
   if (!readOnce_) {
