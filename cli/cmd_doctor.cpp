@@ -328,6 +328,19 @@ class Doctor {
     }
   }
 
+  // The drain gives a slow printer little time: its answer may still be on
+  // the way and would be taken for the probe's. Waits until the line has
+  // been quiet for a while (bounded); false when the printer went away.
+  static bool AwaitQuiet(PortHandle port, char* buffer, int size) {
+    constexpr int kQuietMs = 200;
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (std::chrono::steady_clock::now() < limit) {
+      const int r = PortReadOnce(port, buffer, size, kQuietMs);
+      if (r < 0) return !PortReplyLost();
+    }
+    return true;
+  }
+
   void Probe(const std::string& path, PortHandle port) {
     // USB printers answer in one transfer; any other port is a serial line.
     const bool serial = isatty(port) == 1;
@@ -337,7 +350,7 @@ class Doctor {
     PrinterInfo info;
     int form = -1;
     double ms = 0;
-    if (DrainPort(port, buffer, sizeof buffer) >= 0) {
+    if (DrainPort(port, buffer, sizeof buffer) >= 0 && AwaitQuiet(port, buffer, sizeof buffer)) {
       const auto start = std::chrono::steady_clock::now();
       form = ProbePrinterModel(port, buffer, sizeof buffer, info);
       ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
