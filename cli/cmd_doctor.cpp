@@ -315,16 +315,21 @@ class Doctor {
     OpenDiagnosis held;
     held.cause = OpenCause::Busy;
     held.path = path;
-    held.holders = FindHolders(roots_, path, &hidden);
+    std::vector<std::string> otherEnd;
+    for (const Holder& h : FindHolders(roots_, path, &hidden)) {
+      if (h.ptyMaster) otherEnd.push_back(h.name + " (pid " + std::to_string(h.pid) + ")");
+      else held.holders.push_back(h);
+    }
     if (!held.holders.empty()) {
       Finding& f = FailWith("holders", path, held);
       QJsonArray list;
       for (const Holder& h : held.holders) list.append(QJsonObject{{"pid", h.pid}, {"name", QString::fromStdString(h.name)}});
       f.data.insert("holders", list);
     } else {
-      Pass("holders", path,
-           hidden ? "no other program of this user has it open (other users' programs cannot be seen)"
-                  : "no other program has it open");
+      std::string detail = hidden ? "no other program of this user has it open (other users' programs cannot be seen)"
+                                  : "no other program has it open";
+      if (!otherEnd.empty()) detail += "; the other end of the pseudo-terminal is " + Join(otherEnd, ", ");
+      Pass("holders", path, detail);
     }
   }
 

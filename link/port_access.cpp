@@ -192,6 +192,10 @@ std::vector<Holder> FindHolders(const SystemRoots& roots, const std::string& pat
   char real[PATH_MAX];
   if (realpath(roots.Node(path).c_str(), real)) names.emplace_back(real);
   const int self = roots.IsMachine() ? static_cast<int>(getpid()) : -1;
+  // A pseudo-terminal's slave /dev/pts/N: its master shows "tty-index: N".
+  std::string ptyIndex;
+  for (const std::string& n : names)
+    if (n.rfind("/dev/pts/", 0) == 0) ptyIndex = n.substr(9);
 
   DIR* procDir = opendir(roots.proc.c_str());
   if (!procDir) return holders;
@@ -204,17 +208,24 @@ std::vector<Holder> FindHolders(const SystemRoots& roots, const std::string& pat
       if (errno == EACCES && hidden) *hidden = true;
       continue;
     }
-    bool holds = false;
+    bool holds = false, master = false;
     while (dirent* f = readdir(fds)) {
       if (f->d_name[0] == '.') continue;
       const std::string target = LinkText(base + "/fd/" + f->d_name);
-      if (!target.empty() && std::find(names.begin(), names.end(), target) != names.end()) {
-        holds = true;
-        break;
+      if (target.empty()) continue;
+      if (std::find(names.begin(), names.end(), target) != names.end()) holds = true;
+      if (!ptyIndex.empty() && (target == "/dev/ptmx" || target == "/dev/pts/ptmx")) {
+        std::ifstream info(base + "/fdinfo/" + f->d_name);
+        for (std::string line; std::getline(info, line);)
+          if (line.rfind("tty-index:", 0) == 0) {
+            std::istringstream v(line.substr(10));
+            std::string index;
+            master = master || (v >> index && index == ptyIndex);
+          }
       }
     }
     closedir(fds);
-    if (holds) holders.push_back(Holder{static_cast<int>(pid), ReadFirstLine(base + "/comm")});
+    if (holds) holders.push_back(Holder{static_cast<int>(pid), ReadFirstLine(base + "/comm"), master});
   }
   closedir(procDir);
   std::sort(holders.begin(), holders.end(), [](const Holder& a, const Holder& b) { return a.pid < b.pid; });

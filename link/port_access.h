@@ -67,6 +67,9 @@ NodeInfo InspectNode(const SystemRoots& roots, const std::string& path);
 struct Holder {
   int pid = 0;
   std::string name;  // from /proc/PID/comm
+  // It also holds the master of this pseudo-terminal: it is the other end
+  // (a simulated printer, a terminal), not a second user of the port.
+  bool ptyMaster = false;
 };
 
 // Processes other than this one with `path` open, found through their

@@ -121,3 +121,17 @@ TEST(PortAccess, MissingBusyAndOtherFailures) {
   const QString io = OpenFailureReason(DiagnoseOpenFailure(m.roots, "/dev/ttyUSB0", EIO), kLangEnglish);
   EXPECT_TRUE(io.startsWith("Cannot open /dev/ttyUSB0: ")) << io.toStdString();
 }
+
+TEST(PortAccess, TheProgramAtTheOtherEndOfAPseudoTerminalIsMarked) {
+  Machine m("alice", "4242");
+  m.fs.Process(400, "deveder-printer", {"/dev/ptmx", "/dev/pts/3"});
+  m.fs.Write("proc/400/fdinfo/3", "pos:\t0\nflags:\t02104002\ntty-index:\t3\n");
+  m.fs.Process(401, "screen", {"/dev/ptmx", "/dev/pts/3"});
+  m.fs.Write("proc/401/fdinfo/3", "pos:\t0\ntty-index:\t30\n");  // another terminal's master
+  m.fs.Process(402, "cat", {"/dev/pts/3"});
+  const std::vector<Holder> holders = FindHolders(m.roots, "/dev/pts/3");
+  ASSERT_EQ(holders.size(), 3u);
+  EXPECT_TRUE(holders[0].ptyMaster);
+  EXPECT_FALSE(holders[1].ptyMaster);
+  EXPECT_FALSE(holders[2].ptyMaster);
+}
