@@ -33,11 +33,11 @@ void ForceChecked(QAbstractButton* b, QButtonGroup* group, bool checked) {
 
 // The templates were drawn for another font: a caption may need a few pixels
 // more than its rectangle, and a closed drop-down is taller here. A label,
-// radio button or check box whose text does not fit grows right (a label
-// also down, to one line of its font) into free room only: never over
-// another control, out of the group box around it or off the page. A
-// drop-down that would reach into the control or frame below it is made
-// shorter.
+// radio button or check box whose text does not fit grows to the right, and
+// then to the left for what the right cannot give (a label also down, to
+// one line of its font), into free room only: never over another control,
+// out of the group box around it or off the page. A drop-down that would
+// reach into the control or frame below it is made shorter.
 void FitToRoom(const QWidget* parent, const std::vector<std::pair<QWidget*, ControlKind>>& placed) {
   constexpr int kGap = 1;         // pixels kept clear of a neighbour
   constexpr int kFrameInset = 3;  // a group box's frame line and its margin
