@@ -1,6 +1,7 @@
 #include "app/widget_controls.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,6 +13,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <vector>
 
 #include "app/ip_address_edit.h"
@@ -33,7 +36,8 @@ void ForceChecked(QAbstractButton* b, QButtonGroup* group, bool checked) {
 
 // The templates were drawn for another font: a caption may need a few pixels
 // more than its rectangle, and a closed drop-down is taller here. A label,
-// radio button or check box whose text does not fit grows to the right, and
+// radio button, check box or drop-down list whose text does not fit grows
+// to the right, and
 // then to the left for what the right cannot give (a label also down, to
 // one line of its font), into free room only: never over another control,
 // out of the group box around it or off the page. A drop-down that would
@@ -80,14 +84,23 @@ void FitToRoom(const QWidget* parent, const std::vector<std::pair<QWidget*, Cont
       needW = std::max(r.width(), w->sizeHint().width());
     } else if (kind == ControlKind::ComboList || kind == ControlKind::ComboEdit) {
       if (r.bottom() + 1 > bottom) w->resize(r.width(), std::max(bottom - r.top(), fm.height() + 2));
-      continue;
+      if (kind == ControlKind::ComboEdit) continue;  // the port box: paths of any length scroll
+      // A drop-down list shows its longest item whole.
+      auto* cb = static_cast<QComboBox*>(w);
+      QStyleOptionComboBox opt;
+      opt.initFrom(cb);
+      const QRect field = cb->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, cb);
+      int widest = 0;
+      for (int item = 0; item < cb->count(); ++item) widest = std::max(widest, fm.horizontalAdvance(cb->itemText(item)));
+      needW = widest + (r.width() - field.width()) + 2;  // the label's own margin
+      needH = w->height();
     } else {
       continue;
     }
     // Right first; what the right cannot give, the left may.
     const int width = std::max(r.width(), std::min(needW, right - r.left()));
     const int x = std::min(r.left(), std::max(left, r.left() - std::max(0, needW - width)));
-    const int height = std::max(r.height(), std::min(needH, bottom - r.top()));
+    const int height = kind == ControlKind::ComboList ? needH : std::max(r.height(), std::min(needH, bottom - r.top()));
     w->setGeometry(x, r.top(), width + (r.left() - x), height);
   }
 }
@@ -182,6 +195,11 @@ void WidgetControls::AddItem(int id, const QString& text) {
     cb->setCurrentIndex(-1);
     if (cb->isEditable()) cb->setEditText(keep);
   }
+  // The open list shows every item whole, however narrow the closed box.
+  const QFontMetrics fm(cb->view()->font());
+  const int itemWidth = fm.horizontalAdvance(text) + cb->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                        4 * cb->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 8;
+  if (itemWidth > cb->view()->minimumWidth()) cb->view()->setMinimumWidth(itemWidth);
 }
 
 void WidgetControls::DeleteItem(int id, int index) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -20,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "app/app.h"
 #include "app/main_window.h"
 #include "gui/gui_app.h"
 #include "protocol/text_codec.h"
@@ -140,6 +142,22 @@ QStringList Cuts(QWidget* page) {
   return cuts;
 }
 
+// Items that an open drop-down list would cut: the list is at least as wide
+// as its longest item (the closed box may show less of the lists a page
+// fills itself, such as the code pages).
+QStringList OpenListCuts(QWidget* page) {
+  QStringList out;
+  for (QComboBox* c : page->findChildren<QComboBox*>()) {
+    const QFontMetrics fm(c->view()->font());
+    const int room = std::max(c->width(), c->view()->minimumWidth()) - c->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    for (int i = 0; i < c->count(); ++i)
+      if (fm.horizontalAdvance(c->itemText(i)) > room)
+        out << QStringLiteral("open list of %1: \"%2\" needs %3 px, has %4")
+                   .arg(Describe(c), c->itemText(i)).arg(fm.horizontalAdvance(c->itemText(i))).arg(room);
+  }
+  return out;
+}
+
 // Controls that cross a group box's frame instead of lying inside or outside it.
 QStringList FrameCrossings(QWidget* page) {
   QStringList out;
@@ -199,11 +217,15 @@ TEST(WindowFit, EveryTextFitsItsRectangleInBothLanguages) {
   if (const char* dpi = std::getenv("DEVEDER_FIT_DPI")) {
     ASSERT_EQ(QApplication::primaryScreen()->logicalDotsPerInchY(), std::atof(dpi)) << "the font DPI was not taken";
   }
+  const char* only = std::getenv("DEVEDER_FIT_LANG");
   for (int lang : {kLangEnglish, kLangChinese}) {
+    if (only && std::atoi(only) != lang) continue;
     std::vector<std::pair<int, ControlEvent>> log;
     auto w = MakeWindow(lang, log);
+    // The tool's own pages fill lists of their own when they are created.
+    CDEVederDlg tool(lang, std::make_unique<NoDevices>(), MakeToolPages());
     for (int i = 0; i < kPageCount; ++i) {
-      const QStringList cuts = Cuts(w->Page(i)) + FrameCrossings(w->Page(i));
+      const QStringList cuts = Cuts(w->Page(i)) + FrameCrossings(w->Page(i)) + OpenListCuts(tool.Page(i));
       EXPECT_TRUE(cuts.isEmpty()) << "page " << i << ", language " << lang << ", font "
                                   << w->Page(i)->font().toString().toStdString() << ":\n  "
                                   << cuts.join(QStringLiteral("\n  ")).toStdString();
@@ -211,29 +233,45 @@ TEST(WindowFit, EveryTextFitsItsRectangleInBothLanguages) {
   }
 }
 
-// The same check at 144 DPI, in a fresh process: the font resolution is
-// fixed when the application starts.
-TEST(WindowFit, EveryTextFitsAt144Dpi) {
-  if (std::getenv("DEVEDER_FIT_DPI")) GTEST_SKIP() << "this is the 144 DPI run itself";
-  // The offscreen platform takes its screen's resolution from a file.
+namespace {
+
+// Runs the check above in a fresh process with the locale of a system of
+// that language (it chooses the fonts) and a screen of `dpi` (fixed when
+// the application starts).
+void CheckInProcessOf(int lang, int dpi) {
+  if (std::getenv("DEVEDER_FIT_LANG")) GTEST_SKIP() << "this is one of the separate runs itself";
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
-  const QString config = dir.filePath(QStringLiteral("screen.json"));
-  QFile f(config);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(R"({"screens": [{"name": "hidpi", "x": 0, "y": 0, "width": 1920, "height": 1200,
-                           "logicalDpi": 144, "logicalBaseDpi": 96, "dpr": 1}]})");
-  f.close();
-  QProcess child;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("DEVEDER_FIT_DPI"), QStringLiteral("144"));
-  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen:configfile=") + config);
-  // Type 1.5 times larger in pixels, as a desktop set to 144 DPI gives it,
-  // rather than the whole window scaled up.
-  env.insert(QStringLiteral("QT_ENABLE_HIGHDPI_SCALING"), QStringLiteral("0"));
+  env.insert(QStringLiteral("DEVEDER_FIT_LANG"), QString::number(lang));
+  const QString locale = lang == kLangChinese ? QStringLiteral("zh_CN.UTF-8") : QStringLiteral("en_US.UTF-8");
+  env.insert(QStringLiteral("LANG"), locale);
+  env.remove(QStringLiteral("LC_ALL"));
+  env.remove(QStringLiteral("LC_MESSAGES"));
+  env.remove(QStringLiteral("LANGUAGE"));
+  QString platform = QStringLiteral("offscreen");
+  if (dpi != 96) {
+    // The offscreen platform takes its screen's resolution from a file.
+    const QString config = dir.filePath(QStringLiteral("screen.json"));
+    QFile f(config);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral(R"({"screens": [{"name": "screen", "x": 0, "y": 0, "width": 1920, "height": 1200,
+                                            "logicalDpi": %1, "logicalBaseDpi": 96, "dpr": 1}]})")
+                .arg(dpi)
+                .toUtf8());
+    f.close();
+    platform += QStringLiteral(":configfile=") + config;
+    env.insert(QStringLiteral("DEVEDER_FIT_DPI"), QString::number(dpi));
+    // Type larger in pixels, as a desktop set to that resolution gives it,
+    // rather than the whole window scaled up.
+    env.insert(QStringLiteral("QT_ENABLE_HIGHDPI_SCALING"), QStringLiteral("0"));
+  }
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+  QProcess child;
   child.setProcessEnvironment(env);
   child.setProcessChannelMode(QProcess::MergedChannels);
-  child.start(QStringLiteral("/proc/self/exe"), {QStringLiteral("--gtest_filter=WindowFit.EveryTextFitsItsRectangleInBothLanguages")});
+  child.start(QStringLiteral("/proc/self/exe"),
+              {QStringLiteral("--gtest_filter=WindowFit.EveryTextFitsItsRectangleInBothLanguages")});
   ASSERT_TRUE(child.waitForStarted(10000));
   const bool finished = child.waitForFinished(120000);
   if (!finished) child.kill();
@@ -241,6 +279,13 @@ TEST(WindowFit, EveryTextFitsAt144Dpi) {
   EXPECT_TRUE(finished);
   EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
 }
+
+}  // namespace
+
+TEST(WindowFit, EnglishSystemAtTheDefaultFont) { CheckInProcessOf(kLangEnglish, 96); }
+TEST(WindowFit, ChineseSystemAtTheDefaultFont) { CheckInProcessOf(kLangChinese, 96); }
+TEST(WindowFit, EnglishSystemAt144Dpi) { CheckInProcessOf(kLangEnglish, 144); }
+TEST(WindowFit, ChineseSystemAt144Dpi) { CheckInProcessOf(kLangChinese, 144); }
 
 TEST(WindowMessages, AnOpenFailureShowsItsReasonUnderTheMessage) {
   std::vector<std::pair<int, ControlEvent>> log;
