@@ -163,7 +163,10 @@ class Doctor {
       else if (!who.InSession(g->gid)) stale.push_back(name);
     }
     if (!missing.empty()) {
-      Fail("groups", who.user, detail + ": not in " + Join(missing, " and "),
+      // Logging in again also brings the groups added since the session began.
+      Fail("groups", who.user,
+           detail + ": not in " + Join(missing, " and ") +
+               (stale.empty() ? "" : "; added to " + Join(stale, " and ") + " after this login session began"),
            "sudo usermod -aG " + Join(missing, ",") + " " + who.user + ", then log out and in again");
     } else if (!stale.empty()) {
       Fail("groups", who.user, detail + ": added to " + Join(stale, " and ") + " after this login session began",
