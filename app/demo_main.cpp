@@ -16,6 +16,7 @@
 
 #include "app/app.h"
 #include "link/port_walk.h"
+#include "resources/version.h"
 #include "sim/printer_sim.h"
 
 namespace {
@@ -89,6 +90,9 @@ int main(int argc, char** argv) {
     else if (a == "--page" && i + 1 < argc) run.screenshotPage = std::atoi(argv[++i]);
     else if (a == "-h" || a == "--help") {
       Usage();
+      return 0;
+    } else if (a == "--version") {
+      std::printf("deveder-demo %s\n", deveder::kProgramVersion);
       return 0;
     } else {
       Usage();

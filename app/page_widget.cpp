@@ -70,6 +70,12 @@ void PageWidget::ShowMessage(const QString& text) {
   box.exec();
 }
 
+void PageWidget::ShowMessageWithReason(const QString& text, const QString& reason) {
+  QMessageBox box(QMessageBox::NoIcon, ProgramTitle(host_.LangId()), text, QMessageBox::Ok, this);
+  box.setInformativeText(reason);
+  box.exec();
+}
+
 void PageWidget::ShowTimedMessage(const QString& text, const QString& caption) {
   if (timedTimer_) killTimer(timedTimer_);
   timedTimer_ = startTimer(kTimedMessageMs);

@@ -45,6 +45,7 @@ class PageWidget : public QWidget, public Ui {
 
   // Ui
   void ShowMessage(const QString& text) override;
+  void ShowMessageWithReason(const QString& text, const QString& reason) override;
   void ShowTimedMessage(const QString& text, const QString& caption) override;
   std::optional<QString> ChooseOpenFile(const QString& initialName, const QString& filter) override;
 

@@ -1,6 +1,7 @@
 #include "app/widget_controls.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,6 +13,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <vector>
 
 #include "app/ip_address_edit.h"
 
@@ -28,6 +32,77 @@ void ForceChecked(QAbstractButton* b, QButtonGroup* group, bool checked) {
     return;
   }
   b->setChecked(checked);
+}
+
+// The templates were drawn for another font: a caption may need a few pixels
+// more than its rectangle, and a closed drop-down is taller here. A label,
+// radio button, check box or drop-down list whose text does not fit grows
+// to the right, and
+// then to the left for what the right cannot give (a label also down, to
+// one line of its font), into free room only: never over another control,
+// out of the group box around it or off the page. A drop-down that would
+// reach into the control or frame below it is made shorter.
+void FitToRoom(const QWidget* parent, const std::vector<std::pair<QWidget*, ControlKind>>& placed) {
+  constexpr int kGap = 1;         // pixels kept clear of a neighbour
+  constexpr int kFrameInset = 3;  // a group box's frame line and its margin
+  std::vector<std::vector<bool>> inside(placed.size(), std::vector<bool>(placed.size(), false));
+  for (std::size_t i = 0; i < placed.size(); ++i)
+    for (std::size_t g = 0; g < placed.size(); ++g)
+      inside[i][g] = g != i && placed[g].second == ControlKind::GroupBox &&
+                     placed[g].first->geometry().contains(placed[i].first->geometry().topLeft());
+
+  for (std::size_t i = 0; i < placed.size(); ++i) {
+    auto [w, kind] = placed[i];
+    const QRect r = w->geometry();
+    const QFontMetrics fm(w->font());
+    // How far left, right and down the control may reach (right and bottom
+    // exclusive).
+    int left = 0, right = parent->width(), bottom = parent->height();
+    for (std::size_t j = 0; j < placed.size(); ++j) {
+      if (j == i) continue;
+      const QRect o = placed[j].first->geometry();
+      if (inside[i][j]) {
+        left = std::max(left, o.left() + kFrameInset);
+        right = std::min(right, o.right() + 1 - kFrameInset);
+        bottom = std::min(bottom, o.bottom() + 1 - kFrameInset);
+        continue;
+      }
+      const bool rowsMeet = o.top() <= r.bottom() && o.bottom() >= r.top();
+      const bool columnsMeet = o.left() <= r.right() && o.right() >= r.left();
+      if (rowsMeet && o.left() > r.left()) right = std::min(right, o.left() - kGap);
+      if (rowsMeet && o.right() < r.left()) left = std::max(left, o.right() + 1 + kGap);
+      if (columnsMeet && o.top() > r.top()) bottom = std::min(bottom, o.top() - kGap);
+    }
+    int needW = r.width(), needH = r.height();
+    if (auto* l = qobject_cast<QLabel*>(w)) {
+      const int margins = l->width() - l->contentsRect().width();
+      const QRect wrapped = fm.boundingRect(l->contentsRect(), Qt::TextWordWrap | l->alignment(), l->text());
+      if (wrapped.height() > l->contentsRect().height() || wrapped.width() > l->contentsRect().width())
+        needW = fm.horizontalAdvance(l->text()) + margins;
+      needH = std::max(r.height(), fm.height() + (l->height() - l->contentsRect().height()));
+    } else if (kind == ControlKind::RadioButton || kind == ControlKind::CheckBox) {
+      needW = std::max(r.width(), w->sizeHint().width());
+    } else if (kind == ControlKind::ComboList || kind == ControlKind::ComboEdit) {
+      if (r.bottom() + 1 > bottom) w->resize(r.width(), std::max(bottom - r.top(), fm.height() + 2));
+      if (kind == ControlKind::ComboEdit) continue;  // the port box: paths of any length scroll
+      // A drop-down list shows its longest item whole.
+      auto* cb = static_cast<QComboBox*>(w);
+      QStyleOptionComboBox opt;
+      opt.initFrom(cb);
+      const QRect field = cb->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, cb);
+      int widest = 0;
+      for (int item = 0; item < cb->count(); ++item) widest = std::max(widest, fm.horizontalAdvance(cb->itemText(item)));
+      needW = widest + (r.width() - field.width()) + 2;  // the label's own margin
+      needH = w->height();
+    } else {
+      continue;
+    }
+    // Right first; what the right cannot give, the left may.
+    const int width = std::max(r.width(), std::min(needW, right - r.left()));
+    const int x = std::min(r.left(), std::max(left, r.left() - std::max(0, needW - width)));
+    const int height = kind == ControlKind::ComboList ? needH : std::max(r.height(), std::min(needH, bottom - r.top()));
+    w->setGeometry(x, r.top(), width + (r.left() - x), height);
+  }
 }
 
 }  // namespace
@@ -120,6 +195,11 @@ void WidgetControls::AddItem(int id, const QString& text) {
     cb->setCurrentIndex(-1);
     if (cb->isEditable()) cb->setEditText(keep);
   }
+  // The open list shows every item whole, however narrow the closed box.
+  const QFontMetrics fm(cb->view()->font());
+  const int itemWidth = fm.horizontalAdvance(text) + cb->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                        4 * cb->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 8;
+  if (itemWidth > cb->view()->minimumWidth()) cb->view()->setMinimumWidth(itemWidth);
 }
 
 void WidgetControls::DeleteItem(int id, int index) {
@@ -222,6 +302,7 @@ void BuildDialog(const DialogTemplate& dialog, QWidget* parent, WidgetControls& 
   QFont font = parent->font();
   font.setPointSizeF(dialog.fontPoints * scale);
   QButtonGroup* group = nullptr;
+  std::vector<std::pair<QWidget*, ControlKind>> placed;
   for (const ControlTemplate& c : dialog.controls) {
     const QString caption = QString::fromUtf8(c.caption);
     QWidget* w = nullptr;
@@ -239,9 +320,15 @@ void BuildDialog(const DialogTemplate& dialog, QWidget* parent, WidgetControls& 
         w = g;
         break;
       }
-      case ControlKind::PushButton:
-        w = new QPushButton(caption, parent);
+      case ControlKind::PushButton: {
+        // Enter in an edit or a list must not press a button: inside a
+        // dialog every push button would otherwise become the default one.
+        auto* b = new QPushButton(caption, parent);
+        b->setAutoDefault(false);
+        b->setDefault(false);
+        w = b;
         break;
+      }
       case ControlKind::RadioButton: {
         auto* r = new QRadioButton(caption, parent);
         if ((c.style & kStyleGroupStart) || !group) {
@@ -269,6 +356,7 @@ void BuildDialog(const DialogTemplate& dialog, QWidget* parent, WidgetControls& 
       case ControlKind::ComboList: {
         auto* cb = new QComboBox(parent);
         cb->setEditable(c.kind == ControlKind::ComboEdit);
+        cb->setInsertPolicy(QComboBox::NoInsert);  // Enter adds no entry
         cb->setMaxVisibleItems(12);
         w = cb;
         break;
@@ -298,11 +386,13 @@ void BuildDialog(const DialogTemplate& dialog, QWidget* parent, WidgetControls& 
     if (c.style & kStyleDisabled) w->setEnabled(false);
     if (c.kind == ControlKind::GroupBox) w->lower();
     controls.Register(c.id, w, c.kind, (c.style & kStyleSorted) != 0, inGroup);
+    placed.emplace_back(w, c.kind);
     if (c.items) {
       const QStringList items = QString::fromUtf8(c.items).split(QLatin1Char('\n'));
       for (const QString& item : items) controls.AddItem(c.id, item);
     }
   }
+  FitToRoom(parent, placed);
 }
 
 }  // namespace deveder

@@ -1,16 +1,20 @@
 // deveder-cli: every page action from the command line, over the same page
 // logic as the window.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "cli/cli_commands.h"
+#include "cli/snapshot.h"
 #include "link/port.h"
+#include "pages/core/port_cause.h"
 #include "protocol/command_line.h"
 #include "protocol/printer_info.h"
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
+#include "resources/version.h"
 
 namespace deveder::cli {
 
@@ -31,6 +35,10 @@ const char kHelp[] =
     "  firmware download FILE\n"
     "  backup FILE                             settings, WiFi and Bluetooth Reads into one JSON file\n"
     "  restore [--with-identity] FILE          Read, apply the file's values, Write, Read again; report what differs\n"
+    "  doctor [--port PATH] [--json] [--root DIR]\n"
+    "                                          check groups, ports, drivers and services; probe each port that opens\n"
+    "                                          (--root: read /sys, /dev, /proc, /etc and /run below DIR)\n"
+    "  names settings|wifi|bt                  the page's variable names, one a line\n"
     "\n"
     "options:\n"
     "  --port PATH    device to open (default: the first entry of the port walk in the chosen mode)\n"
@@ -39,7 +47,9 @@ const char kHelp[] =
     "  --lang zh|en   act as a Chinese (2052) or other (1033) system (default: from the locale)\n"
     "  --trace FILE   write every byte sent and received, with times, as text\n"
     "\n"
-    "exit status: 0 success, 1 the action failed, 2 usage\n";
+    "  --version      print the version and exit\n"
+    "\n"
+    "exit status: 0 success, 1 the action failed (doctor: a check failed), 2 usage\n";
 
 }  // namespace
 
@@ -52,7 +62,8 @@ int CmdProbe(Session& session, const Args& args) {
   if (!args.empty()) return Usage("probe takes no arguments");
   ScopedPort port(OpenPrinterPort(session.Port()));
   if (!port.valid()) {
-    std::fprintf(stderr, "%s\n", LoadString(kStrUnconnectPrinter, session.Lang()).toUtf8().constData());
+    std::fprintf(stderr, "%s\n%s\n", LoadString(kStrUnconnectPrinter, session.Lang()).toUtf8().constData(),
+                 LastOpenFailureReason(session.Port(), session.Lang()).toUtf8().constData());
     return kExitFailed;
   }
   char buffer[kLineBufferSize];
@@ -69,6 +80,16 @@ int CmdProbe(Session& session, const Args& args) {
   std::printf("languages     0x%02X %s\n", info.languageMask, languages.c_str());
   std::printf("form          %s\n", info.named() ? "named" : "numbered");
   return kExitOk;
+}
+
+int CmdNames(const Args& args) {
+  if (args.size() != 1) return Usage("names takes one page: settings, wifi or bt");
+  for (const PageDef* def : {&SettingsDef(), &WifiDef(), &BluetoothDef()}) {
+    if (args[0] != def->command) continue;
+    for (const char* name : def->vars) std::printf("%s\n", name);
+    return kExitOk;
+  }
+  return Usage("names: unknown page " + args[0]);
 }
 
 }  // namespace deveder::cli
@@ -88,6 +109,9 @@ int main(int argc, char** argv) {
     };
     if (a == "--help" || a == "-h") {
       std::fputs(kHelp, stdout);
+      return kExitOk;
+    } else if (a == "--version") {
+      std::printf("deveder-cli %s\n", deveder::kProgramVersion);
       return kExitOk;
     } else if (a == "--port") options.port = value("--port");
     else if (a == "--serial") options.serial = true;
@@ -113,6 +137,8 @@ int main(int argc, char** argv) {
     if (!args.empty()) return Usage("ports takes no arguments");
     return CmdPorts(options);
   }
+  if (command == "doctor") return CmdDoctor(options, args);
+  if (command == "names") return CmdNames(args);
   using Handler = int (*)(Session&, const Args&);
   const std::pair<const char*, Handler> table[] = {
       {"probe", CmdProbe},     {"settings", CmdSettings}, {"wifi", CmdWifi},         {"bt", CmdBluetooth},
@@ -123,9 +149,10 @@ int main(int argc, char** argv) {
     if (command != name) continue;
     Session session(options);
     if (!session.ResolvePort()) {
-      std::fprintf(stderr, "%s (no port found%s)\n",
+      std::fprintf(stderr, "%s (no port found%s)\n%s\n",
                    deveder::LoadString(deveder::kStrUnconnectPrinter, session.Lang()).toUtf8().constData(),
-                   options.serial ? " in serial mode" : "; try --serial or --port");
+                   options.serial ? " in serial mode" : "; try --serial or --port",
+                   deveder::OpenFailureReason("", ENOENT, session.Lang()).toUtf8().constData());
       return kExitFailed;
     }
     return handler(session, args);

@@ -1,7 +1,13 @@
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 
 #include "cli/cli_commands.h"
+#include "link/port_access.h"
 #include "link/port_walk.h"
+#include "pages/core/port_cause.h"
+#include "protocol/text_codec.h"
 
 namespace deveder::cli {
 
@@ -9,7 +15,27 @@ int CmdPorts(const Options& options) {
   auto source = MakeSystemDeviceSource();
   PortTable table;
   ListPrinterPorts(table, *source, options.serial);
-  for (int i = 0; i < table.count; ++i) std::printf("%s\n", table.paths[static_cast<std::size_t>(i)].c_str());
+  const int lang = options.lang ? options.lang : SystemDefaultLangId();
+  const SystemRoots roots;
+  // Standard output lists the ports that can be used; a port that exists
+  // but could not be opened goes to standard error with its reason. Telling
+  // needs no open: a serial port raises its modem lines when opened.
+  for (int i = 0; i < table.count; ++i) {
+    const std::string& path = table.paths[static_cast<std::size_t>(i)];
+    if (access(path.c_str(), R_OK | W_OK) != 0) {
+      std::fprintf(stderr, "%s: %s\n", path.c_str(), OpenFailureReason(path, errno, lang, roots).toUtf8().constData());
+      continue;
+    }
+    OpenDiagnosis held;
+    held.cause = OpenCause::Busy;
+    held.path = path;
+    held.holders = FindHolders(roots, path);
+    if (!held.holders.empty()) {
+      std::fprintf(stderr, "%s: %s\n", path.c_str(), OpenFailureReason(held, lang).toUtf8().constData());
+      continue;
+    }
+    std::printf("%s\n", path.c_str());
+  }
   return kExitOk;
 }
 

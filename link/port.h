@@ -47,6 +47,8 @@ void SetPortTraceHook(std::function<void(bool sent, const char* bytes, int count
 PortFault PortLastFault();
 std::string PortLastErrorText();
 bool PortLastErrorWasPermission();
+// The errno behind the last failure, 0 when none.
+int PortLastErrorNumber();
 
 // ---- reply timing ----------------------------------------------------------
 // A reply is the bytes that arrive after its request has left the line,

@@ -7,7 +7,8 @@ want=(cmake ninja-build g++ pkg-config ccache
       libgtest-dev libgmock-dev libbenchmark-dev
       fonts-wqy-microhei
       clang libclang-rt-14-dev
-      xvfb xauth)
+      xvfb xauth
+      desktop-file-utils man-db groff-base dpkg-dev bash-completion)
 missing=()
 for p in "${want[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

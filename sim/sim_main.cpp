@@ -7,6 +7,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "resources/version.h"
 #include "sim/printer_sim.h"
 
 namespace {
@@ -72,6 +73,9 @@ int main(int argc, char** argv) {
     else if (a == "--wrong-reply") o.faults.replyWrongCommand = true;
     else if (a == "-h" || a == "--help") {
       Usage();
+      return 0;
+    } else if (a == "--version") {
+      std::printf("deveder-printer-sim %s\n", deveder::kProgramVersion);
       return 0;
     } else {
       Usage();

@@ -14,6 +14,7 @@
 #include "protocol/reply_channel.h"
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
+#include "pages/core/port_cause.h"
 
 namespace deveder {
 
@@ -104,7 +105,7 @@ void BluetoothPage::ReadBluetoothSettings(PageContext& ctx) {
   }
   ScopedPort port(OpenPagePort(ctx));
   if (!port.valid()) {
-    ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, ctx.langId));
+    ShowPortOpenFailure(ctx);
     return;
   }
   auto lost = [&] {
@@ -144,7 +145,7 @@ void BluetoothPage::WriteBluetoothSettings(PageContext& ctx) {
   char work[kLineBufferSize];
   ScopedPort port(OpenPagePort(ctx));
   if (!port.valid()) {
-    ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, ctx.langId));
+    ShowPortOpenFailure(ctx);
     return;
   }
   if (!readOnce_) {

@@ -18,6 +18,13 @@ class Ui {
   virtual ~Ui() = default;
   // Modal message box with an OK button; caption: the program's title.
   virtual void ShowMessage(const QString& text) = 0;
+  // The same box with a second line under the message: the system's reason
+  // and, where one applies, the fix. A seam that shows no reasons shows the
+  // message alone.
+  virtual void ShowMessageWithReason(const QString& text, const QString& reason) {
+    (void)reason;
+    ShowMessage(text);
+  }
   // Modal box that closes itself about 500 ms after it opened (timer 101).
   virtual void ShowTimedMessage(const QString& text, const QString& caption) = 0;
   // File-open dialog; nullopt when the user cancels. `filter` is the

@@ -13,6 +13,7 @@
 #include "pages/core/page_port.h"
 #include "protocol/firmware_packets.h"
 #include "resources/strings.h"
+#include "pages/core/port_cause.h"
 
 namespace deveder {
 
@@ -206,7 +207,7 @@ bool FirmwarePage::DownloadFirmware(PageContext& ctx) {
 
   std::uint8_t packet[kPacketBufferSize];
   ScopedPort port(OpenPagePort(ctx));
-  if (!port.valid()) return refuse(kStrUnconnectPrinter);
+  if (!port.valid()) return ShowPortOpenFailure(ctx);
 
   Transfer transfer{ctx, port.ref(), file, size, packet, {}, {}};
   const int failure = SerialPortFlag() ? transfer.RunXor() : transfer.RunSum();

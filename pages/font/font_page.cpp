@@ -11,6 +11,7 @@
 #include "protocol/command_line.h"
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
+#include "pages/core/port_cause.h"
 
 namespace deveder {
 
@@ -130,7 +131,7 @@ bool FontPage::DownloadFontFile(PageContext& ctx) {
   // is pushed out from it.
   char buffer[kLineBufferSize];
   ScopedPort port(OpenPagePort(ctx));
-  if (!port.valid()) return Refuse(ctx, kStrUnconnectPrinter);
+  if (!port.valid()) return ShowPortOpenFailure(ctx);
 
   // Every failure once the port is open: close it first, then tell the user.
   auto broken = [&] {

@@ -10,6 +10,7 @@
 #include "protocol/reply_channel.h"
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
+#include "pages/core/port_cause.h"
 
 namespace deveder {
 
@@ -88,7 +89,7 @@ bool SettingsPage::OnReadSettings(PageContext& ctx) {
   }
   ScopedPort port(OpenPagePort(ctx));
   if (!port.valid()) {
-    ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, lang));
+    ShowPortOpenFailure(ctx);
     return false;
   }
   // The port is closed before the user is told.
@@ -284,7 +285,7 @@ bool SettingsPage::OnWriteSettings(PageContext& ctx) {
   }
   ScopedPort port(OpenPagePort(ctx));
   if (!port.valid()) {
-    ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, lang));
+    ShowPortOpenFailure(ctx);
     return false;
   }
   auto refuse = [&](const QString& message) {

@@ -18,6 +18,7 @@
 #include "protocol/reply_channel.h"
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
+#include "pages/core/port_cause.h"
 
 namespace deveder {
 
@@ -164,7 +165,7 @@ void WifiPage::ReadWifiSettings(PageContext& ctx) {
   }
   ScopedPort port(OpenPagePort(ctx));
   if (!port.valid()) {
-    ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, ctx.langId));
+    ShowPortOpenFailure(ctx);
     return;
   }
   auto lost = [&] {
@@ -247,7 +248,7 @@ void WifiPage::WriteWifiSettings(PageContext& ctx) {
   }
   ScopedPort port(OpenPagePort(ctx));
   if (!port.valid()) {
-    ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, ctx.langId));
+    ShowPortOpenFailure(ctx);
     return;
   }
   if (!readOnce_) {

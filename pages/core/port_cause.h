@@ -1,0 +1,35 @@
+// The line shown under "Unconnect Printer": why the port did not open, in
+// the interface language, and the fix where one applies.
+#pragma once
+
+#include <QString>
+#include <string>
+
+#include "link/port_access.h"
+#include "pages/core/page_context.h"
+
+namespace deveder {
+
+// What went wrong and, where one applies, what the user can do about it.
+struct FailureText {
+  QString reason;
+  QString fix;  // empty when there is nothing to do but what the reason says
+  QString Line(int langId) const;  // "reason Fix: fix" in one line
+};
+FailureText DescribeOpenFailure(const OpenDiagnosis& d, int langId);
+
+// One line for a diagnosed failure.
+QString OpenFailureReason(const OpenDiagnosis& d, int langId);
+
+// One line for an open of `path` that failed with `err`, diagnosed against
+// the system under `roots`.
+QString OpenFailureReason(const std::string& path, int err, int langId, const SystemRoots& roots = {});
+
+// The reason for the port layer's last failed open of `path`.
+QString LastOpenFailureReason(const std::string& path, int langId);
+
+// Every page action's answer to a port that did not open: string 148 with
+// the reason under it. Returns false, for `return ShowPortOpenFailure(ctx);`.
+bool ShowPortOpenFailure(PageContext& ctx);
+
+}  // namespace deveder
