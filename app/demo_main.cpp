@@ -23,10 +23,11 @@ namespace {
 
 void Usage() {
   std::fprintf(stderr,
-               "usage: deveder-demo [--model-reply TEXT] [--log FILE]\n"
+               "usage: deveder-demo [--model-reply TEXT] [--log FILE] [--tcp]\n"
                "  --model-reply TEXT  the simulated printer's answer to getvar \"model\"\n"
                "                      (three fields: a printer of the numbered form)\n"
                "  --log FILE          JSON-lines log of the printer's traffic\n"
+               "  --tcp               a network printer on 127.0.0.1 instead of a pty\n"
                "  --screenshot FILE   save a picture of the window (page --page N) and quit\n");
 }
 
@@ -86,6 +87,7 @@ int main(int argc, char** argv) {
     const std::string a = argv[i];
     if (a == "--model-reply" && i + 1 < argc) options.modelReply = argv[++i];
     else if (a == "--log" && i + 1 < argc) options.logPath = argv[++i];
+    else if (a == "--tcp") options.tcp = true;
     else if (a == "--screenshot" && i + 1 < argc) run.screenshotPath = QString::fromLocal8Bit(argv[++i]);
     else if (a == "--page" && i + 1 < argc) run.screenshotPage = std::atoi(argv[++i]);
     else if (a == "-h" || a == "--help") {

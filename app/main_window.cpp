@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include "pages/wifi/wifi_page.h"
+
 #include <QCoreApplication>
 #include <QIcon>
 #include <QPainter>
@@ -7,6 +9,7 @@
 #include <QStylePainter>
 #include <QTimerEvent>
 
+#include "pages/wifi/wifi_page.h"
 #include "resources/dialogs.h"
 #include "resources/strings.h"
 
@@ -99,7 +102,12 @@ bool CDEVederDlg::BeginAction() {
   return true;
 }
 
-void CDEVederDlg::EndAction() { actionRunning_ = false; }
+void CDEVederDlg::EndAction() {
+  actionRunning_ = false;
+  // The printer last read on the WiFi page can be reached at its local
+  // address: "ETH" offers it in the port box.
+  if (pages_[3]) comm_->OfferAddress(pages_[3]->Controls().Text(wifi::kLocalIp));
+}
 
 void CDEVederDlg::SwitchPage(int index) {
   if (index < 0 || index >= kPageCount) return;

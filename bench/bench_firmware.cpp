@@ -28,7 +28,7 @@ class QuietUi : public Ui {
 };
 
 // Median time of `runs` downloads of a `size`-byte image; -1 when one failed.
-double FirmwareMs(bool serial, int paceBaud, qint64 size, int runs) {
+double FirmwareMs(bool serial, int paceBaud, qint64 size, int runs, bool tcp) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("fw.bin"));
   {
@@ -40,6 +40,7 @@ double FirmwareMs(bool serial, int paceBaud, qint64 size, int runs) {
   }
   sim::Options o;
   o.paceBaud = paceBaud;
+  o.tcp = tcp;
   sim::PrinterSim printer(o);
   if (!printer.Start()) return -1;
 
@@ -82,15 +83,17 @@ void BenchFirmware() {
     qint64 size;
     int runs;
     int bytesPerBlock;  // out and back
+    bool tcp = false;   // a network printer on loopback
   };
   constexpr Case kCases[] = {
       {"firmware 1 MiB, sum framing, USB unpaced", false, 0, 1024 * 1024, 5, 276 + 13},
+      {"firmware 1 MiB, sum framing, loopback TCP", false, 0, 1024 * 1024, 5, 276 + 13, true},
       {"firmware 1 MiB, XOR framing, serial unpaced", true, 0, 1024 * 1024, 3, 268 + 12},
       {"firmware 64 KiB, sum framing, USB at 115200", false, 115200, 64 * 1024, 3, 276 + 13},
       {"firmware 64 KiB, XOR framing, serial at 115200", true, 115200, 64 * 1024, 3, 268 + 12},
   };
   for (const Case& c : kCases) {
-    const double ms = FirmwareMs(c.serial, c.paceBaud, c.size, c.runs);
+    const double ms = FirmwareMs(c.serial, c.paceBaud, c.size, c.runs, c.tcp);
     if (ms < 0) {
       Row(c.what, 0, "", "FAILED");
       continue;

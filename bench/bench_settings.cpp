@@ -80,6 +80,26 @@ void BenchSettings() {
   printer.SetFaults({});
   page.OnReadSettings(ctx);
 
+  {
+    // The same printer on a loopback TCP connection: a network stream ends
+    // a reply after the silence of a serial line.
+    sim::Options net = o;
+    net.tcp = true;
+    sim::PrinterSim remote(net);
+    PrinterInfo remoteInfo;
+    MemoryControls remoteControls(Dialog144(kLangChinese));
+    PageContext remoteCtx{remoteControls, ui, remoteInfo, LinkChoice{}, kLangChinese};
+    SettingsPage remotePage;
+    remotePage.OnCreate(remoteCtx);
+    bool tcpOk = remote.Start();
+    remoteCtx.link.portPath = QString::fromStdString(remote.PortPath());
+    const double tcpRead = MedianMs(5, [&] {
+      remote.ClearLog();
+      tcpOk = remotePage.OnReadSettings(remoteCtx) && remote.Lines().size() == kLines && tcpOk;
+    });
+    Row("settings Read, loopback TCP", tcpRead, "ms", tcpOk ? "23 round trips, each closed by 25 ms of silence" : "FAILED");
+  }
+
   bool writeOk = true;
   const double write = MedianMs(kRuns, [&] { writeOk = page.OnWriteSettings(ctx) && writeOk; });
   Row("settings Write, Chinese, numbered form (22 lines)", write, "ms", writeOk ? "" : "FAILED");

@@ -1,6 +1,7 @@
 #include "pages/comm/comm_page.h"
 
 #include "link/port.h"
+#include "link/tcp_connect.h"
 #include "protocol/command_line.h"
 #include "resources/dialog_template.h"
 
@@ -25,7 +26,43 @@ void CommPage::OnCreate(PageContext& ctx) {
   }
 }
 
+void CommPage::OfferAddress(const QString& address) {
+  const std::optional<TcpAddress> parsed = ParseTcpAddress(address.toStdString());
+  if (!parsed || parsed->host == "0.0.0.0") return;
+  offered_.removeAll(address);
+  offered_.prepend(address);
+  constexpr qsizetype kOffered = 5;
+  while (offered_.size() > kOffered) offered_.removeLast();
+}
+
+// "ETH": USB printers and network addresses. A typed address is the user's
+// and stays in the box while the list around it changes.
+bool CommPage::TickNetwork(PageContext& ctx) {
+  ControlModel& c = ctx.controls;
+  ListPrinterPorts(table_, source_, false);
+  QStringList want;
+  for (int i = 0; i < table_.count; ++i) want << QString::fromStdString(table_.paths[i]);
+  for (const QString& a : offered_)
+    if (!want.contains(a)) want << a;
+  const QString text = c.Text(kPortBox);
+  if (Items(c, kPortBox) != want) {
+    SetItems(c, kPortBox, want);
+    const qsizetype at = want.indexOf(text);
+    if (at >= 0) c.SetCurrentIndex(kPortBox, static_cast<int>(at));
+    else c.SetText(kPortBox, text);
+  }
+  if (c.Text(kPortBox).isEmpty() && !want.isEmpty()) c.SetCurrentIndex(kPortBox, 0);
+  // Another port is another printer.
+  const QString now = c.Text(kPortBox);
+  if (now != lastPort_) {
+    lastPort_ = now;
+    ctx.printer.Clear();
+  }
+  return false;
+}
+
 bool CommPage::Tick(PageContext& ctx) {
+  if (network_) return TickNetwork(ctx);
   ControlModel& c = ctx.controls;
   ListPrinterPorts(table_, source_, SerialPortFlag());
   if (table_.count == 0) {
@@ -76,6 +113,15 @@ bool CommPage::OnControl(int id, ControlEvent event, PageContext& ctx) {
   }
   if (id == kPortTypeBox) {
     const bool serial = c.CurrentIndex(kPortTypeBox) == 1;
+    const bool network = c.CurrentIndex(kPortTypeBox) == 2;
+    if (network != network_) {
+      // The box is built anew for the other kind of list.
+      network_ = network;
+      c.ClearItems(kPortBox);
+      known_ = 0;
+      selected_ = -1;
+      lastPort_.clear();
+    }
     SetSerialPortFlag(serial);
     c.SetVisible(kBaudBox, serial);
     c.SetVisible(kStaticId, serial);

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "link/port_walk.h"
+#include <QStringList>
+
 #include "pages/core/page_logic.h"
 
 namespace deveder {
@@ -31,12 +33,23 @@ class CommPage : public PageLogic {
   bool Tick(PageContext& ctx);
 
   int BaudValue() const { return baud_; }
+  // "ETH": the USB printers of the walk, the network addresses offered, and
+  // whatever address the user types into the port box.
+  bool NetworkMode() const { return network_; }
+  // A network printer's address to list in "ETH" mode (the local address of
+  // the printer last read on the WiFi page); the latest comes first.
+  void OfferAddress(const QString& address);
   int SelectedIndex() const { return selected_; }
   int KnownCount() const { return known_; }
   const PortTable& Table() const { return table_; }
 
  private:
+  bool TickNetwork(PageContext& ctx);
+
   DeviceSource& source_;
+  bool network_ = false;
+  QStringList offered_;
+  QString lastPort_;
   PortTable table_;
   int baud_ = 9600;
   int selected_ = -1;

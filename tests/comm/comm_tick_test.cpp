@@ -206,3 +206,45 @@ TEST(PortWalk, SystemSourceAnswersWithoutOpeningUsbPrinters) {
   for (const std::string& p : usb) EXPECT_EQ(p.rfind("/dev/usb/lp", 0), 0u);
   for (const std::string& p : serial) EXPECT_EQ(p.rfind("/dev/", 0), 0u);
 }
+
+// "ETH": the USB printers, the addresses offered, and an address typed by
+// the user, which no tick clears.
+TEST_F(Fixture, NetworkModeKeepsATypedAddressAndOffersTheWifiPagesPrinter) {
+  source.usb = {"/dev/usb/lp0"};
+  page.OnCreate(ctx);
+  controls.SetCurrentIndex(kPortTypeBox, 2);
+  page.OnControl(kPortTypeBox, ControlEvent::SelectionChanged, ctx);
+  EXPECT_TRUE(page.NetworkMode());
+  EXPECT_FALSE(SerialPortFlag());
+  page.Tick(ctx);
+  EXPECT_EQ(Box(), QStringList{"/dev/usb/lp0"});
+  EXPECT_EQ(controls.Text(kPortBox), "/dev/usb/lp0");
+
+  controls.SetText(kPortBox, "192.168.1.77");  // typed
+  Probed();
+  for (int i = 0; i < 5; ++i) page.Tick(ctx);
+  EXPECT_EQ(controls.Text(kPortBox), "192.168.1.77");
+  EXPECT_TRUE(Cleared());  // another port, another printer
+
+  // The printer goes away from USB and an address is offered: the typed
+  // one still stands.
+  source.usb.clear();
+  page.OfferAddress("192.168.1.120");
+  page.OfferAddress("0.0.0.0");  // a module without an address offers nothing
+  Probed();
+  page.Tick(ctx);
+  EXPECT_EQ(Box(), QStringList{"192.168.1.120"});
+  EXPECT_EQ(controls.Text(kPortBox), "192.168.1.77");
+  EXPECT_FALSE(Cleared());
+
+  // Choosing the offered entry; back to USB lists USB printers only.
+  controls.SetCurrentIndex(kPortBox, 0);
+  page.Tick(ctx);
+  EXPECT_EQ(controls.Text(kPortBox), "192.168.1.120");
+  source.usb = {"/dev/usb/lp1"};
+  controls.SetCurrentIndex(kPortTypeBox, 0);
+  page.OnControl(kPortTypeBox, ControlEvent::SelectionChanged, ctx);
+  page.Tick(ctx);
+  EXPECT_EQ(Box(), QStringList{"/dev/usb/lp1"});
+  EXPECT_EQ(controls.Text(kPortBox), "/dev/usb/lp1");
+}
