@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "link/port.h"
+#include "link/tcp_connect.h"
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
 
@@ -85,6 +86,16 @@ QString OpenFailureReason(const std::string& path, int err, int langId, const Sy
 }
 
 QString LastOpenFailureReason(const std::string& path, int langId) {
+  // A network printer: the port layer's text names the address and why the
+  // connection failed.
+  if (LooksLikeTcpAddress(path)) {
+    const QString why = Q(PortLastErrorText());
+    return langId == kLangChinese
+               ? QStringLiteral("无法连接 %1。解决：检查打印机的地址，以及它是否开机并在网络上。").arg(why)
+               : QStringLiteral("Cannot connect to %1. Fix: check the printer's address, and that it is switched on "
+                                "and on the network.")
+                     .arg(why);
+  }
   return OpenFailureReason(path, PortLastErrorNumber(), langId);
 }
 
