@@ -160,18 +160,27 @@ TEST(NetworkPrinter, TestPageSampleFontAndFirmwareSendWhatTheyDoOverAPty) {
   EXPECT_EQ(RunOn(true, kFirmwareDialogId, Make<FirmwarePage>(), firmware, kNamedModelReply), fwPty);
 }
 
-// A loopback port with nothing behind it, and one whose listener never
-// takes the connection.
-int ClosedPort() {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
+// A socket bound to a free loopback port, listening or not; its port in `port`.
+int LoopbackSocket(bool listening, int& port) {
+  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t len = sizeof a;
-  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  EXPECT_EQ(bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  if (listening) {
+    EXPECT_EQ(listen(s, 8), 0);
+  }
   getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-  close(s);
-  return ntohs(a.sin_port);
+  port = ntohs(a.sin_port);
+  return s;
+}
+
+// A loopback port with nothing behind it.
+int ClosedPort() {
+  int port = 0;
+  close(LoopbackSocket(false, port));
+  return port;
 }
 
 TEST(NetworkPrinter, ConnectingFailsWithinItsBoundNamingAddressAndReason) {
@@ -197,17 +206,11 @@ TEST(NetworkPrinter, ConnectingFailsWithinItsBoundNamingAddressAndReason) {
 
 TEST(NetworkPrinter, AListenerThatNeverAnswersIsALostPrinterWithinTheReadBound) {
   // Connections complete in the kernel's backlog; nothing ever reads them.
-  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  ASSERT_EQ(listen(s, 8), 0);
-  getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  int port = 0;
+  const int s = LoopbackSocket(true, port);
   const int fds = CountOpenFds();
   PageRig rig(PageKind::Settings, kLangEnglish);
-  rig.ctx.link.portPath = QString::fromStdString("127.0.0.1:" + std::to_string(ntohs(a.sin_port)));
+  rig.ctx.link.portPath = QString::fromStdString("127.0.0.1:" + std::to_string(port));
   const auto t0 = Clock::now();
   EXPECT_FALSE(rig.Read());
   EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(2 * kReplyWaitMs + 500));
