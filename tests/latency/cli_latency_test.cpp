@@ -1,5 +1,6 @@
-// deveder-cli reads printers that answer late, in pieces or over a slow
-// line exactly as it reads an instant one.
+// deveder-cli reads printers that answer late or over a slow line exactly
+// as it reads an instant one, a named-form printer over USB and a
+// numbered-form one on a serial line.
 #include <gtest/gtest.h>
 
 #include <QJsonDocument>
@@ -17,6 +18,8 @@ QJsonObject ReadJson(const char* page, bool serial, const sim::Faults& faults, i
   sim::Options o;
   o.faults = faults;
   o.paceBaud = paceBaud;
+  // Both command forms: a printer of the numbered form on the serial line.
+  if (serial) o.modelReply = "TQ250L;250;CPCL,ESCPOS,TSPL";
   sim::PrinterSim printer(o);
   EXPECT_TRUE(printer.Start());
   QStringList args = PortArgs(printer, "zh");
