@@ -22,6 +22,7 @@
 
 #include "cli/cli_commands.h"
 #include "link/port.h"
+#include "link/tcp_connect.h"
 #include "link/port_access.h"
 #include "pages/core/port_cause.h"
 #include "protocol/command_line.h"
@@ -285,6 +286,20 @@ class Doctor {
   }
 
   void CheckPort(const std::string& path) {
+    // A network printer has no node, owner or holders to look at: it
+    // connects or it does not.
+    if (LooksLikeTcpAddress(path)) {
+      PortHandle h = OpenPrinterPort(path);
+      if (h == kInvalidPortHandle) {
+        Fail("port", path, PortLastErrorText(),
+             "check the printer's address, and that it is switched on and on the network");
+        return;
+      }
+      ScopedPort port(h);
+      Pass("port", path, "network printer, connects");
+      Probe(path, port.get());
+      return;
+    }
     const NodeInfo node = InspectNode(roots_, path);
     if (!node.exists) {
       OpenDiagnosis d;

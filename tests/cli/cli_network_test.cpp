@@ -25,6 +25,11 @@ TEST(CliNetwork, ReadsAndWritesANetworkPrinterByItsAddress) {
   EXPECT_EQ(probe.exitCode, 0);
   EXPECT_TRUE(probe.out.contains(QStringLiteral("TQ250L")));
 
+  CliRun doctor = RunCli({"--port", QString::fromStdString(printer.PortPath()), "doctor"});
+  EXPECT_EQ(doctor.exitCode, 0) << doctor.out.toStdString();
+  EXPECT_TRUE(doctor.out.contains(QStringLiteral("network printer, connects"))) << doctor.out.toStdString();
+  EXPECT_TRUE(doctor.out.contains(QStringLiteral("TQ250L, model number 250"))) << doctor.out.toStdString();
+
   printer.Unplug();  // switched off: nothing listens any more
   CliRun gone = RunCli(PortArgs(printer) + "probe");
   EXPECT_EQ(gone.exitCode, 1);
