@@ -8,6 +8,7 @@
 
 #include "app/app.h"
 #include "link/port_walk.h"
+#include "link/std_streams_posix.h"
 #include "sim/printer_sim.h"
 
 namespace {
@@ -32,6 +33,7 @@ bool HaveDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  deveder::EnsureStandardStreams();
   deveder::sim::Options options;
   deveder::RunOptions run;
   for (int i = 1; i < argc; ++i) {

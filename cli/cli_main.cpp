@@ -7,6 +7,8 @@
 
 #include "cli/cli_commands.h"
 #include "link/port.h"
+#include "link/std_streams_posix.h"
+#include "pages/core/page_port.h"
 #include "protocol/command_line.h"
 #include "protocol/printer_info.h"
 #include "protocol/text_codec.h"
@@ -52,7 +54,7 @@ int CmdProbe(Session& session, const Args& args) {
   if (!args.empty()) return Usage("probe takes no arguments");
   ScopedPort port(OpenPrinterPort(session.Port()));
   if (!port.valid()) {
-    std::fprintf(stderr, "%s\n", LoadString(kStrUnconnectPrinter, session.Lang()).toUtf8().constData());
+    std::fprintf(stderr, "%s\n", OpenFailureText(session.Lang()).toUtf8().constData());
     return kExitFailed;
   }
   char buffer[kLineBufferSize];
@@ -74,6 +76,8 @@ int CmdProbe(Session& session, const Args& args) {
 }  // namespace deveder::cli
 
 int main(int argc, char** argv) {
+  // Before anything is opened: the port must never become stdout or stderr.
+  deveder::EnsureStandardStreams();
   using namespace deveder::cli;
   Options options;
   int i = 1;

@@ -22,6 +22,7 @@ enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
 class CliUi : public Ui {
  public:
   void ShowMessage(const QString& text) override;
+  void ShowNotice(const QString& text) override;  // shown; the action has not failed
   void ShowTimedMessage(const QString& text, const QString& caption) override;
   std::optional<QString> ChooseOpenFile(const QString& initialName, const QString& filter) override;
   bool failed = false;

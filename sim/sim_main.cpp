@@ -7,6 +7,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "link/std_streams_posix.h"
 #include "sim/printer_sim.h"
 
 namespace {
@@ -37,6 +38,8 @@ void Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The port path goes to standard output: it must not land on the pty.
+  deveder::EnsureStandardStreams();
   deveder::sim::Options o;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];

@@ -16,6 +16,9 @@ class Ui {
   virtual ~Ui() = default;
   // Modal message box with an OK button; caption: the program's title.
   virtual void ShowMessage(const QString& text) = 0;
+  // The same box for news that is no failure (a Write that left values with
+  // the printer); deveder-cli prints it without failing the action.
+  virtual void ShowNotice(const QString& text) { ShowMessage(text); }
   // Modal box that closes itself about 500 ms after it opened (timer 101).
   virtual void ShowTimedMessage(const QString& text, const QString& caption) = 0;
   // File-open dialog; nullopt when the user cancels. `filter` is the

@@ -209,7 +209,10 @@ bool FirmwarePage::DownloadFirmware(PageContext& ctx) {
 
   std::uint8_t packet[kPacketBufferSize];
   ScopedPort port(OpenPagePort(ctx));
-  if (!port.valid()) return refuse(kStrUnconnectPrinter);
+  if (!port.valid()) {
+    ShowOpenFailure(ctx);
+    return false;
+  }
 
   Transfer transfer{ctx, port.ref(), file, size, packet, {}, {}};
   const int failure = SerialPortFlag() ? transfer.RunXor() : transfer.RunSum();

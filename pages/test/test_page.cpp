@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "pages/core/page_port.h"
 #include "pages/test/sample_jobs.h"
 #include "protocol/printer_info.h"
 #include "resources/strings.h"
@@ -127,7 +128,7 @@ bool TestPage::SendTestCommand(const TestCommand& command, PageContext& ctx) {
   char buffer[kLineBufferSize];
   ScopedPort port(OpenPrinterPort(ctx.link.portPath.toStdString()));
   if (!port.valid()) {
-    ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, ctx.langId));
+    ShowOpenFailure(ctx);
     return false;
   }
   // A printer that answered with the named form once keeps it; one that did
@@ -147,7 +148,7 @@ bool TestPage::RunSamplePrint(PageContext& ctx) {
   char buffer[kSampleProbeBufferSize];
   ScopedPort port(OpenPrinterPort(ctx.link.portPath.toStdString()));
   if (!port.valid()) {
-    ctx.ui.ShowMessage(LoadString(kStrUnconnectPrinter, ctx.langId));
+    ShowOpenFailure(ctx);
     return false;
   }
   // Only the language mask matters here; the job is no command line. A
