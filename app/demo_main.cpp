@@ -17,6 +17,7 @@
 #include "app/app.h"
 #include "link/port_walk.h"
 #include "resources/version.h"
+#include "link/std_streams_posix.h"
 #include "sim/printer_sim.h"
 
 namespace {
@@ -81,6 +82,7 @@ class QuitOnSignals {
 }  // namespace
 
 int main(int argc, char** argv) {
+  deveder::EnsureStandardStreams();
   deveder::sim::Options options;
   deveder::RunOptions run;
   for (int i = 1; i < argc; ++i) {

@@ -5,9 +5,11 @@
 
 #include "app/app.h"
 #include "link/port_walk.h"
+#include "link/std_streams_posix.h"
 #include "resources/version.h"
 
 int main(int argc, char** argv) {
+  deveder::EnsureStandardStreams();
   // Answered before any display is needed.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--version") == 0) {

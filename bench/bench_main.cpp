@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "bench/bench_util.h"
+#include "link/std_streams_posix.h"
 
 namespace deveder::bench {
 void BenchLink();
@@ -18,6 +19,7 @@ void BenchFont() __attribute__((weak));
 void BenchFirmware() __attribute__((weak));
 
 int main(int argc, char** argv) {
+  deveder::EnsureStandardStreams();
   std::printf("| %-52s | %19s | %s\n", "measurement (median)", "value", "remark");
   std::printf("|%s|%s|%s\n", std::string(54, '-').c_str(), std::string(21, '-').c_str(), "---");
   deveder::bench::BenchLink();

@@ -9,6 +9,7 @@
 #include "cli/cli_commands.h"
 #include "cli/snapshot.h"
 #include "link/port.h"
+#include "link/std_streams_posix.h"
 #include "pages/core/port_cause.h"
 #include "protocol/command_line.h"
 #include "protocol/printer_info.h"
@@ -95,6 +96,8 @@ int CmdNames(const Args& args) {
 }  // namespace deveder::cli
 
 int main(int argc, char** argv) {
+  // Before anything is opened: the port must never become stdout or stderr.
+  deveder::EnsureStandardStreams();
   using namespace deveder::cli;
   Options options;
   int i = 1;

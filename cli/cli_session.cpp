@@ -22,6 +22,11 @@ void CliUi::ShowMessageWithReason(const QString& text, const QString& reason) {
   if (!quiet) std::fprintf(stderr, "%s\n", reason.toUtf8().constData());
 }
 
+void CliUi::ShowNotice(const QString& text) {
+  shown.push_back(text);
+  if (!quiet) std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+}
+
 void CliUi::ShowTimedMessage(const QString& text, const QString&) {
   shown.push_back(text);
   if (!quiet) std::fprintf(stderr, "%s\n", text.toUtf8().constData());

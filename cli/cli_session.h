@@ -23,6 +23,7 @@ class CliUi : public Ui {
  public:
   void ShowMessage(const QString& text) override;
   void ShowMessageWithReason(const QString& text, const QString& reason) override;
+  void ShowNotice(const QString& text) override;  // shown; the action has not failed
   void ShowTimedMessage(const QString& text, const QString& caption) override;
   std::optional<QString> ChooseOpenFile(const QString& initialName, const QString& filter) override;
   bool failed = false;

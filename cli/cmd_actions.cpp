@@ -7,6 +7,7 @@
 
 #include "cli/cli_commands.h"
 #include "pages/firmware/firmware_page.h"
+#include "pages/core/write_values.h"
 #include "pages/font/font_page.h"
 #include "pages/test/test_page.h"
 
@@ -39,9 +40,18 @@ int CmdFont(Session& session, const Args& args) {
     }
   }
   if (file.empty()) return Usage("font download needs FILE");
+  const QString path = QString::fromLocal8Bit(file.c_str());
+  // An extended font's name travels in the line: one that cannot is a usage
+  // error, with the window's message, before the printer is touched.
+  if (FontKindOfIndex(kind) == FontKind::FontExt) {
+    if (const auto refusal = RefusalOf(FontFileNameField(session.Lang()), FontFileNameValue(path, session.Lang()))) {
+      std::fprintf(stderr, "%s\n", ValueRefusalMessage(*refusal, session.Lang()).toUtf8().constData());
+      return kExitUsage;
+    }
+  }
   auto page = session.Open(std::make_unique<FontPage>());
   page->controls->SetCurrentIndex(kFontKindList, kind);
-  page->controls->SetText(kFontPathEdit, QString::fromLocal8Bit(file.c_str()));
+  page->controls->SetText(kFontPathEdit, path);
   return session.Press(*page, kFontDownloadButton);
 }
 

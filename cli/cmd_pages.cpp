@@ -7,23 +7,44 @@
 
 #include "cli/cli_commands.h"
 #include "cli/snapshot.h"
+#include "pages/core/write_values.h"
+#include "protocol/line_value.h"
 #include "protocol/text_codec.h"
 
 namespace deveder::cli {
 
 namespace {
 
+// A value that cannot travel in a command line exactly as given: the
+// window's message, and a usage error before the printer is touched.
+int Refuse(const ValueRefusal& refusal, int lang) {
+  std::fprintf(stderr, "%s\n", ValueRefusalMessage(refusal, lang).toUtf8().constData());
+  return kExitUsage;
+}
+
+// A value as printer bytes in the session's code page; nullopt (and
+// `refusal` set) when it cannot travel exactly.
+std::optional<std::string> ValueBytes(const std::string& name, const QString& text, int lang,
+                                      std::optional<ValueRefusal>& refusal) {
+  LineValue v = TextToLineValue(text, lang);
+  refusal = RefusalOf(QString::fromStdString(name), v);
+  if (refusal) return std::nullopt;
+  return std::move(v.bytes);
+}
+
 // NAME=VALUE arguments as printer bytes in the session's code page.
-bool ParseAssignments(const Args& args, int lang, Values& out, std::string& error) {
+// kExitOk, or the exit code of a usage error already reported.
+int ParseAssignments(const Args& args, int lang, Values& out) {
   for (const std::string& a : args) {
     std::size_t eq = a.find('=');
-    if (eq == std::string::npos || eq == 0) {
-      error = "expected NAME=VALUE, got " + a;
-      return false;
-    }
-    out[a.substr(0, eq)] = ToPrinterBytes(QString::fromUtf8(a.substr(eq + 1)), lang);
+    if (eq == std::string::npos || eq == 0) return Usage("expected NAME=VALUE, got " + a);
+    const std::string name = a.substr(0, eq);
+    std::optional<ValueRefusal> refusal;
+    const std::optional<std::string> bytes = ValueBytes(name, QString::fromUtf8(a.substr(eq + 1)), lang, refusal);
+    if (!bytes) return Refuse(*refusal, lang);
+    out[name] = *bytes;
   }
-  return true;
+  return kExitOk;
 }
 
 int PageCommand(Session& session, const PageDef& def, const Args& args) {
@@ -47,7 +68,8 @@ int PageCommand(Session& session, const PageDef& def, const Args& args) {
     Values changes;
     std::string error;
     if (args.size() < 2) return Usage(std::string(def.command) + " write needs NAME=VALUE ...");
-    if (!ParseAssignments(Args(args.begin() + 1, args.end()), session.Lang(), changes, error)) return Usage(error);
+    if (int rc = ParseAssignments(Args(args.begin() + 1, args.end()), session.Lang(), changes); rc != kExitOk)
+      return rc;
     // Names are checked before the printer is touched.
     for (const auto& [name, value] : changes) {
       bool known = false;
@@ -117,7 +139,9 @@ int CmdRestore(Session& session, const Args& args) {
   QJsonParseError perr{};
   const QJsonDocument doc = QJsonDocument::fromJson(in.readAll(), &perr);
   if (perr.error != QJsonParseError::NoError || !doc.isObject()) return Usage(file + " is not a backup (JSON object)");
-  int result = kExitOk;
+  // Every value of the file is checked before the first page is read: a
+  // value that cannot travel exactly refuses the whole restore.
+  std::vector<std::pair<const PageDef*, Values>> pages;
   for (const PageDef* def : kAllPages) {
     const QJsonObject saved = doc.object().value(QString::fromLatin1(def->jsonKey)).toObject();
     if (saved.isEmpty()) continue;
@@ -127,8 +151,15 @@ int CmdRestore(Session& session, const Args& args) {
       bool shownOnly = false;
       for (auto [n, id] : def->shownOnly) shownOnly = shownOnly || std::string(n) == name;
       if (!v.isString() || shownOnly || (IsIdentity(name) && !withIdentity)) continue;
-      changes[name] = ToPrinterBytes(v.toString(), session.Lang());
+      std::optional<ValueRefusal> refusal;
+      const std::optional<std::string> bytes = ValueBytes(name, v.toString(), session.Lang(), refusal);
+      if (!bytes) return Refuse(*refusal, session.Lang());
+      changes[name] = *bytes;
     }
+    pages.emplace_back(def, std::move(changes));
+  }
+  int result = kExitOk;
+  for (const auto& [def, changes] : pages) {
     auto page = session.Open(def->make());
     int rc = ReadPage(session, *page, *def);
     if (rc != kExitOk) return rc;

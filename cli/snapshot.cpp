@@ -81,7 +81,7 @@ std::vector<QString> RunAgainst(Session& session, Session::Page& page, int butto
 
 }  // namespace
 
-Values CaptureWrite(Session& session, Session::Page& page, const PageDef& def) {
+Values CaptureWrite(Session& session, Session::Page& page, const PageDef& def, Values* kept) {
   Values values;
   for (const char* v : def.vars) values[v] = std::nullopt;
   sim::Options o;
@@ -97,6 +97,8 @@ Values CaptureWrite(Session& session, Session::Page& page, const PageDef& def) {
   }
   for (auto [name, id] : def.shownOnly)
     values[name] = ToPrinterBytes(page.controls->Text(id), session.Lang());
+  if (kept)
+    for (const KeptValue& k : page.logic->KeptAtLastWrite()) (*kept)[k.var] = k.bytes;
   return values;
 }
 
@@ -133,7 +135,11 @@ int ApplyValues(Session& session, Session::Page& page, const PageDef& def, const
       return kExitUsage;
     }
   }
-  Values desired = CaptureWrite(session, page, def);
+  // A value the printer keeps goes to the stand-in as the printer holds it,
+  // so that the page reads it as unchanged and the Write leaves it out again.
+  Values kept;
+  Values desired = CaptureWrite(session, page, def, &kept);
+  for (const auto& [name, value] : kept) desired[name] = value;
   for (const auto& [name, value] : changes) desired[name] = value;
   if (!LoadIntoControls(session, page, def, desired)) {
     error = "cannot start the stand-in printer";

@@ -33,8 +33,10 @@ const PageDef& BluetoothDef();
 using Values = std::map<std::string, std::optional<std::string>>;
 
 // What the page's Write would send now, by variable (the page must have been
-// read). Display-only variables carry the text their control shows.
-Values CaptureWrite(Session& session, Session::Page& page, const PageDef& def);
+// read). Display-only variables carry the text their control shows. With
+// `kept`, the printer's own values the Write leaves out (a line cannot carry
+// them back) are given there with the bytes as read.
+Values CaptureWrite(Session& session, Session::Page& page, const PageDef& def, Values* kept = nullptr);
 
 // Puts `values` into the page's controls through the page's Read. False when
 // the read could not run.

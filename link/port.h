@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace deveder {
@@ -22,7 +23,18 @@ enum class PortFault {
   TimedOut,       // nothing came (or nothing could be written) within the bound
   DeviceFailure,  // unplugged or switched off: EIO, ENODEV, ENXIO, hang-up, ...
   OpenFailed,     // the path could not be opened (see PortLastErrorText)
+  Busy,           // another user has the port (see PortBusyHolder); nothing was written
+  NotADevice,     // the path is a file, folder, pipe or socket; nothing was written
   OtherError,
+};
+
+// What a path turned out to be when it was refused as no device.
+enum class PathKind { Device, RegularFile, Directory, Fifo, Socket, BlockDevice, Other };
+
+// The program that holds a port in use, as far as it can be found out.
+struct PortHolder {
+  int pid = 0;
+  std::string name;  // its command name; empty when it cannot be read
 };
 
 // Outcome of polling a started write or read.
@@ -43,12 +55,22 @@ void CallPortPump();
 // Used for support traces; no hook, no cost.
 void SetPortTraceHook(std::function<void(bool sent, const char* bytes, int count)> trace);
 
-// The fault of the last failing operation and the OS text behind it.
+// The fault of the last failing operation and the text behind it: the OS
+// text, "in use by PID n (name)" for a busy port, "not a device (...)" for a
+// path that is none.
 PortFault PortLastFault();
 std::string PortLastErrorText();
 bool PortLastErrorWasPermission();
 // The errno behind the last failure, 0 when none.
 int PortLastErrorNumber();
+bool PortLastErrorWasBusy();
+bool PortLastErrorWasNotADevice();
+// For the last open refused as busy: the program holding the port, when it
+// could be found (the holder of the port's lock, else a program that has the
+// device open).
+std::optional<PortHolder> PortBusyHolder();
+// For the last open refused as no device: what the path is.
+PathKind PortLastPathKind();
 
 // ---- reply timing ----------------------------------------------------------
 // A reply is the bytes that arrive after its request has left the line,
@@ -71,6 +93,12 @@ inline constexpr int kSerialReplyGapUs = 25000;
 inline constexpr int kReplyLongestMs = 3000;
 
 // ---- operations ----------------------------------------------------------
+// Opens a character device (links are followed) for this program alone:
+// a terminal is taken with TIOCEXCL and an advisory lock on the device
+// (flock), which every instance of the tool respects; a device node that
+// refuses a second opener (EBUSY) counts the same. A port in use fails at
+// once with PortFault::Busy, a path that is no character device with
+// PortFault::NotADevice, in both cases before a byte is written.
 PortHandle OpenPrinterPort(const std::string& path);
 
 // Sets speed, 8 data bits, no parity, one stop bit (flow control kept),
@@ -135,7 +163,7 @@ inline bool PortReplyLost() { return PortLastFault() == PortFault::DeviceFailure
 void PortCancelWrite(PortHandle handle);
 
 // Transmits what is still queued (bounded), gives a terminal back the line
-// settings it had when opened, then closes.
+// settings it had when opened, gives up its exclusive use, then closes.
 void ClosePrinterPort(PortHandle handle);
 
 // The write bound used by PortWrite and by callers that poll their own

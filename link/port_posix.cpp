@@ -9,9 +9,13 @@
 
 #include <sys/socket.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -19,6 +23,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "link/tcp_connect.h"
@@ -45,6 +51,9 @@ struct PortState {
   std::function<void(bool, const char*, int)> trace;
   PortFault lastFault = PortFault::None;
   int lastErrno = 0;
+  // Why the last open was refused, beyond the OS error.
+  std::optional<PortHolder> holder;
+  PathKind pathKind = PathKind::Device;
   PortHandle open = kInvalidPortHandle;
   bool isTty = false;
   bool isSocket = false;  // a network printer's TCP connection
@@ -188,6 +197,105 @@ int ReadSome(int fd, char* buf, int cap) {
   return -1;
 }
 
+PathKind KindOfMode(mode_t mode) {
+  if (S_ISCHR(mode)) return PathKind::Device;
+  if (S_ISREG(mode)) return PathKind::RegularFile;
+  if (S_ISDIR(mode)) return PathKind::Directory;
+  if (S_ISFIFO(mode)) return PathKind::Fifo;
+  if (S_ISSOCK(mode)) return PathKind::Socket;
+  if (S_ISBLK(mode)) return PathKind::BlockDevice;
+  return PathKind::Other;
+}
+
+// A process's command name, from /proc; empty when it cannot be read.
+std::string CommandName(int pid) {
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/%d/comm", pid);
+  std::string name;
+  if (std::FILE* f = std::fopen(path, "re")) {
+    char buf[64] = {};
+    if (std::fgets(buf, sizeof buf, f)) name = buf;
+    std::fclose(f);
+  }
+  while (!name.empty() && (name.back() == '\n' || name.back() == '\r')) name.pop_back();
+  return name;
+}
+
+// The process holding a lock on the file (dev, ino): a line of /proc/locks
+// reads "1: FLOCK  ADVISORY  WRITE 1234 00:1a:5 0 EOF" (device in hex);
+// lines of processes waiting for a lock carry "->" and are skipped.
+int LockHolderPid(dev_t dev, ino_t ino) {
+  std::FILE* f = std::fopen("/proc/locks", "re");
+  if (!f) return 0;
+  int found = 0;
+  char line[256];
+  while (!found && std::fgets(line, sizeof line, f)) {
+    if (std::strstr(line, "->")) continue;
+    char type[16], mode[16], access[16];
+    int pid = 0;
+    unsigned maj = 0, min = 0;
+    unsigned long long inode = 0;
+    if (std::sscanf(line, "%*d: %15s %15s %15s %d %x:%x:%llu", type, mode, access, &pid, &maj, &min, &inode) == 7 &&
+        pid > 0 && maj == major(dev) && min == minor(dev) && inode == static_cast<unsigned long long>(ino))
+      found = pid;
+  }
+  std::fclose(f);
+  return found;
+}
+
+// Another process that has the device `rdev` open (a program that takes a
+// terminal with TIOCEXCL but no lock, or a USB printer's other user).
+int OpenerPid(dev_t rdev) {
+  DIR* proc = opendir("/proc");
+  if (!proc) return 0;
+  const int self = getpid();
+  int found = 0;
+  while (!found) {
+    const dirent* e = readdir(proc);
+    if (!e) break;
+    char* end = nullptr;
+    const long pid = std::strtol(e->d_name, &end, 10);
+    if (*end || pid <= 0 || pid == self) continue;
+    const std::string dir = std::string("/proc/") + e->d_name + "/fd";
+    DIR* fds = opendir(dir.c_str());
+    if (!fds) continue;  // another user's process
+    while (const dirent* fd = readdir(fds)) {
+      struct stat st{};
+      if (fd->d_name[0] != '.' && stat((dir + "/" + fd->d_name).c_str(), &st) == 0 && S_ISCHR(st.st_mode) &&
+          st.st_rdev == rdev) {
+        found = static_cast<int>(pid);
+        break;
+      }
+    }
+    closedir(fds);
+  }
+  closedir(proc);
+  return found;
+}
+
+// Refuses an open: the port is in use. `st` describes the device.
+PortHandle RefuseBusy(const struct stat& st) {
+  SetFault(PortFault::Busy, EBUSY);
+  int pid = LockHolderPid(st.st_dev, st.st_ino);
+  if (pid == 0) pid = OpenerPid(st.st_rdev);
+  if (pid > 0) State().holder = PortHolder{pid, CommandName(pid)};
+  return kInvalidPortHandle;
+}
+
+PortHandle RefuseNotADevice(mode_t mode) {
+  SetFault(PortFault::NotADevice, ENODEV);
+  State().pathKind = KindOfMode(mode);
+  return kInvalidPortHandle;
+}
+
+// Gives up a terminal's exclusive use and closes; the lock goes with the
+// descriptor. A pty slave stays open in the simulator after the tool closes
+// it, so the exclusive flag would outlive the tool's use if left set.
+void CloseDevice(int fd) {
+  if (isatty(fd)) ioctl(fd, TIOCNXCL);
+  ::close(fd);
+}
+
 }  // namespace
 
 void SetSerialPortFlag(bool serial) { State().serialFlag = serial; }
@@ -198,11 +306,38 @@ void CallPortPump() {
   if (State().pump) State().pump();
 }
 PortFault PortLastFault() { return State().lastFault; }
+
 std::string PortLastErrorText() {
-  if (!State().lastDetail.empty()) return State().lastDetail;
-  return State().lastErrno ? std::strerror(State().lastErrno) : std::string();
+  const PortState& s = State();
+  if (s.lastFault == PortFault::Busy) {
+    if (!s.holder) return "in use by another program";
+    return "in use by PID " + std::to_string(s.holder->pid) + (s.holder->name.empty() ? "" : " (" + s.holder->name + ")");
+  }
+  if (s.lastFault == PortFault::NotADevice) {
+    switch (s.pathKind) {
+      case PathKind::RegularFile: return "not a device (a regular file)";
+      case PathKind::Directory: return "not a device (a directory)";
+      case PathKind::Fifo: return "not a device (a FIFO)";
+      case PathKind::Socket: return "not a device (a socket)";
+      case PathKind::BlockDevice: return "not a device (a block device)";
+      case PathKind::Device:
+      case PathKind::Other: break;
+    }
+    return "not a device";
+  }
+  if (!s.lastDetail.empty()) return s.lastDetail;
+  return s.lastErrno ? std::strerror(s.lastErrno) : std::string();
 }
+
 bool PortLastErrorWasPermission() { return State().lastErrno == EACCES || State().lastErrno == EPERM; }
+bool PortLastErrorWasBusy() { return State().lastFault == PortFault::Busy; }
+bool PortLastErrorWasNotADevice() { return State().lastFault == PortFault::NotADevice; }
+std::optional<PortHolder> PortBusyHolder() {
+  return State().lastFault == PortFault::Busy ? State().holder : std::nullopt;
+}
+PathKind PortLastPathKind() {
+  return State().lastFault == PortFault::NotADevice ? State().pathKind : PathKind::Device;
+}
 
 namespace {
 
@@ -235,18 +370,46 @@ PortHandle OpenTcpPort(const std::string& path) {
 }  // namespace
 
 PortHandle OpenPrinterPort(const std::string& path) {
+  PortState& s = State();
   SetFault(PortFault::None);
+  s.holder.reset();
+  s.pathKind = PathKind::Device;
   if (path.empty()) {
     SetFault(PortFault::OpenFailed, ENOENT);
     return kInvalidPortHandle;
   }
   if (LooksLikeTcpAddress(path)) return OpenTcpPort(path);
+  // Only a character device is a port. A file, folder, pipe or socket at the
+  // path is refused before it is opened: nothing is written to it and a
+  // pipe's reader is not woken. Links are followed (the simulator's port is
+  // a link to a pseudo-terminal).
+  struct stat st{};
+  const bool named = ::stat(path.c_str(), &st) == 0;
+  if (named && !S_ISCHR(st.st_mode)) return RefuseNotADevice(st.st_mode);
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
+    // A terminal another program holds with TIOCEXCL, or a USB printer node
+    // that has its one opener.
+    if (errno == EBUSY && named) return RefuseBusy(st);
     SetFault(PortFault::OpenFailed, errno);
     return kInvalidPortHandle;
   }
-  PortState& s = State();
+  // What counts is what was opened, not what the path named a moment ago.
+  if (::fstat(fd, &st) != 0) {
+    SetFault(PortFault::OpenFailed, errno);
+    ::close(fd);
+    return kInvalidPortHandle;
+  }
+  if (!S_ISCHR(st.st_mode)) {
+    ::close(fd);
+    return RefuseNotADevice(st.st_mode);
+  }
+  // The advisory lock is what every instance of the tool checks; a device
+  // that takes no locks at all is used without one.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    ::close(fd);
+    return RefuseBusy(st);
+  }
   s.open = fd;
   s.write = IoRecord{};
   s.read = IoRecord{};
@@ -256,6 +419,9 @@ PortHandle OpenPrinterPort(const std::string& path) {
   s.sentAt = Clock::time_point{};
   s.sentLineUs = 0;
   if (s.isTty) {
+    // Later opens of the terminal fail with EBUSY (for programs without the
+    // lock too) until the port closes.
+    ioctl(fd, TIOCEXCL);
     // A serial port keeps the rate and framing it has; what a fresh tty adds
     // on top (echo, line editing, CR/LF translation, XON/XOFF) would corrupt
     // printer traffic, so the line is made raw until the port closes.
@@ -300,7 +466,7 @@ bool ConfigureSerialPort(PortHandle& handle, std::uint32_t baud) {
   }
   SetFault(PortFault::OtherError, errno ? errno : EINVAL);
   RestoreLine(handle);
-  ::close(handle);
+  CloseDevice(handle);
   if (State().open == handle) State().open = kInvalidPortHandle;
   handle = kInvalidPortHandle;
   return false;
@@ -660,7 +826,7 @@ void ClosePrinterPort(PortHandle handle) {
   s.isSocket = false;
   s.write = IoRecord{};
   s.read = IoRecord{};
-  ::close(handle);
+  CloseDevice(handle);
   if (s.open == handle) s.open = kInvalidPortHandle;
 }
 

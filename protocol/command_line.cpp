@@ -63,7 +63,14 @@ std::string SetvarIntLine(const PrinterVar& var, LineForm form, long value) {
   return line + "\r\n";
 }
 
+std::size_t FindUnsafeByte(std::string_view bytes) {
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    if (!IsLineSafeByte(static_cast<unsigned char>(bytes[i]))) return i;
+  return std::string_view::npos;
+}
+
 std::optional<std::string> SetvarTextLine(const PrinterVar& var, LineForm form, std::string_view valueBytes) {
+  if (FindUnsafeByte(valueBytes) != std::string_view::npos) return std::nullopt;
   std::string line = Head("setvar");
   AppendVar(line, var, form);
   if (line.size() + 2 + valueBytes.size() + 3 > static_cast<std::size_t>(kMaxLineBytes)) return std::nullopt;

@@ -1,9 +1,13 @@
 // Command lines of the printer's text language, in both forms.
 //
 // A line is: ESC ESC "! U1 " verb, then each argument as a space and the
-// argument between double quotes (nothing escaped), then CR LF. The named form
-// gives a variable or action by name; the numbered form by group and index
+// argument between double quotes, then CR LF. The named form gives a
+// variable or action by name; the numbered form by group and index
 // (getvar/setvar) or by action number (do), keeping every word after it.
+//
+// The language has no escape: a control byte inside an argument would end or
+// split the line (CR, LF, ESC ESC start a command of their own) and a double
+// quote would end the argument. Such bytes never go into a line.
 #pragma once
 
 #include <optional>
@@ -35,6 +39,12 @@ struct PrinterAction {
 
 enum class LineForm { Numbered, Named };
 
+// Bytes an argument can carry: not a control byte (0x00-0x1F, 0x7F), not a
+// double quote.
+inline bool IsLineSafeByte(unsigned char b) { return b >= 0x20 && b != 0x7F && b != '"'; }
+// Index of the first byte an argument cannot carry; npos when there is none.
+std::size_t FindUnsafeByte(std::string_view bytes);
+
 // The form PrinterInfo's named-form flag selects: named when the flag is 'O'.
 LineForm FormForFlag(unsigned char namedFormFlag);
 
@@ -46,7 +56,9 @@ std::string GetvarNamedLine(std::string_view name);
 std::string SetvarIntLine(const PrinterVar& var, LineForm form, long value);
 
 // setvar with a text value already converted to printer bytes. Refused
-// (nullopt) when prefix + value + 3 would pass kMaxLineBytes.
+// (nullopt) when prefix + value + 3 would pass kMaxLineBytes or when the
+// value holds a byte an argument cannot carry (callers check values first,
+// to say which; this is the last guard).
 std::optional<std::string> SetvarTextLine(const PrinterVar& var, LineForm form,
                                           std::string_view valueBytes);
 
@@ -55,7 +67,8 @@ std::optional<std::string> SetvarTextLine(const PrinterVar& var, LineForm form,
 std::optional<std::string> SetvarListLine(const PrinterVar& var, LineForm form,
                                           const std::vector<std::string>& items);
 
-// do, with optional sub-words after the action.
+// do, with optional sub-words after the action (fixed words and numbers:
+// callers put no text of the user's here).
 std::string DoLine(const PrinterAction& action, LineForm form,
                    const std::vector<std::string>& words = {});
 std::string DoNamedLine(std::string_view action, const std::vector<std::string>& words);

@@ -15,12 +15,16 @@ const char* CharsetForLang(int langId) { return langId == kLangChinese ? "GBK" :
 
 // Converts with iconv. Where the input cannot be converted, `onFailure` is
 // given the failing position and says how many input bytes it consumed
-// (it appends its own substitute to `out`). Empty when iconv cannot convert
-// between the two at all.
+// (it appends its own substitute to `out`). Empty, and `unavailable` set,
+// when iconv cannot convert between the two at all.
 template <typename OnFailure>
-std::string Convert(const char* to, const char* from, const char* in, std::size_t inLen, OnFailure onFailure) {
+std::string Convert(const char* to, const char* from, const char* in, std::size_t inLen, OnFailure onFailure,
+                    bool* unavailable = nullptr) {
   iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    if (unavailable) *unavailable = true;
+    return {};
+  }
   std::string out;
   std::vector<char> buf(4 * inLen + 16);
   char* src = const_cast<char*>(in);
@@ -74,15 +78,20 @@ bool TextConversionAvailable(int langId) {
   return CanOpen(cs, "UTF-16LE") && CanOpen("UTF-16LE", cs);
 }
 
-std::string ToPrinterBytes(const QString& text, int langId) {
-  if (text.isEmpty()) return {};
+namespace {
+
+// Unicode to printer bytes; with `exact`, the first character the code page
+// lacks ends the conversion and is reported in `failedAt`.
+std::optional<std::string> Encode(const QString& text, int langId, bool exact, qsizetype* failedAt) {
+  if (text.isEmpty()) return std::string();
   const char16_t* units = reinterpret_cast<const char16_t*>(text.utf16());
   const qsizetype size = text.size();
   std::string out;
+  qsizetype failed = -1;
   // Runs of ordinary text go through the converter; raw-byte characters are
   // their byte.
   qsizetype i = 0;
-  while (i < size) {
+  while (i < size && failed < 0) {
     if (IsRawByteChar(units[i])) {
       out.push_back(static_cast<char>(units[i] - kRawByteBase));
       ++i;
@@ -90,14 +99,39 @@ std::string ToPrinterBytes(const QString& text, int langId) {
     }
     qsizetype j = i;
     while (j < size && !IsRawByteChar(units[j])) ++j;
-    out += Convert(CharsetForLang(langId), "UTF-16LE", reinterpret_cast<const char*>(units + i),
-                   static_cast<std::size_t>(j - i) * 2, [](std::string& o, const char*, std::size_t) {
-                     o += '?';
-                     return std::size_t{2};
-                   });
+    const char* run = reinterpret_cast<const char*>(units + i);
+    bool unavailable = false;
+    out += Convert(
+        CharsetForLang(langId), "UTF-16LE", run, static_cast<std::size_t>(j - i) * 2,
+        [&](std::string& o, const char* at, std::size_t left) {
+          if (!exact) {
+            o += '?';
+            return std::size_t{2};
+          }
+          if (failed < 0) failed = i + static_cast<qsizetype>((at - run) / 2);
+          return left;
+        },
+        &unavailable);
+    // Without a converter no character of the run can be carried exactly.
+    if (unavailable && exact) failed = i;
     i = j;
   }
+  if (failed >= 0) {
+    if (failedAt) *failedAt = failed;
+    return std::nullopt;
+  }
   return out;
+}
+
+}  // namespace
+
+bool IsRawByteCharacter(char32_t c) { return c >= kRawByteBase && c <= kRawByteBase + 0xFF; }
+unsigned char RawByteOf(char32_t c) { return static_cast<unsigned char>(c - kRawByteBase); }
+
+std::string ToPrinterBytes(const QString& text, int langId) { return *Encode(text, langId, false, nullptr); }
+
+std::optional<std::string> ToPrinterBytesExact(const QString& text, int langId, qsizetype* failedAt) {
+  return Encode(text, langId, true, failedAt);
 }
 
 QString FromPrinterBytes(std::string_view bytes, int langId) {

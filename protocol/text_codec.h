@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,14 @@ bool TextConversionAvailable(int langId);
 // Unicode text to printer bytes. Characters the code page lacks become '?'.
 // A character that stands for a raw byte (below) is that byte.
 std::string ToPrinterBytes(const QString& text, int langId);
+
+// The same, exactly or not at all: nullopt when a character has no byte in
+// the code page; `failedAt` then gets its index (in UTF-16 units).
+std::optional<std::string> ToPrinterBytesExact(const QString& text, int langId, qsizetype* failedAt = nullptr);
+
+// Whether a character stands for a raw printer byte, and which.
+bool IsRawByteCharacter(char32_t c);
+unsigned char RawByteOf(char32_t c);
 
 // Printer bytes to Unicode, with no length limit (file names, lists). A byte
 // the code page leaves undefined, or one that starts no valid sequence in

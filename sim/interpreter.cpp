@@ -1,5 +1,6 @@
 #include "sim/interpreter.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -52,6 +53,27 @@ std::vector<std::string> QuotedWords(const std::string& rest) {
     pos = close + 1;
   }
   return words;
+}
+
+// What is wrong with a command line as received: a control byte between
+// its ESC ESC and its CR LF, or an odd number of double quotes. Such a line
+// is not one the tool meant to send (the language has no escape for these
+// bytes); empty when the line is sound.
+std::string LineFault(const std::string& line) {
+  std::size_t begin = line.size() >= 2 && line[0] == kEsc && line[1] == kEsc ? 2 : 0;
+  std::size_t end = line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0 ? line.size() - 2 : line.size();
+  int quotes = 0;
+  for (std::size_t i = begin; i < end; ++i) {
+    const unsigned char c = static_cast<unsigned char>(line[i]);
+    if (c < 0x20 || c == 0x7F) {
+      char note[64];
+      std::snprintf(note, sizeof note, "fault: control byte 0x%02X at %zu", c, i);
+      return note;
+    }
+    quotes += c == '"';
+  }
+  if (quotes % 2 != 0) return "fault: unbalanced quote";
+  return {};
 }
 
 int FieldCount(const std::string& reply) {
@@ -107,6 +129,8 @@ void Interpreter::Feed(const char* data, std::size_t n) {
             line.swap(pending_);
             mode_ = Mode::Hunt;
             sim_.Record({LogEntry::Line, line, ""});
+            if (const std::string fault = LineFault(line); !fault.empty())
+              sim_.Record({LogEntry::Event, line, fault});
             HandleLine(line);
             break;
           }

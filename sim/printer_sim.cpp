@@ -289,6 +289,14 @@ std::vector<std::string> PrinterSim::Packets() const {
   return packets;
 }
 
+std::vector<std::string> PrinterSim::FaultyLines() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<std::string> lines;
+  for (const LogEntry& e : log_)
+    if (e.kind == LogEntry::Event && e.note.rfind("fault:", 0) == 0) lines.push_back(e.bytes);
+  return lines;
+}
+
 std::vector<JobRecord> PrinterSim::Jobs() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return jobs_;

@@ -124,6 +124,10 @@ class PrinterSim {
   std::vector<DownloadRecord> Downloads() const;
   std::vector<FirmwareRecord> Firmware() const;
   std::vector<std::string> Packets() const;  // firmware request packets, byte-exact
+  // Command lines received with a control byte inside or an unbalanced
+  // quote: lines no tool should ever send (each also an Event entry whose
+  // note begins with "fault:").
+  std::vector<std::string> FaultyLines() const;
   void ClearLog();
   bool HungUp() const { return hungUp_.load(); }
   // A network printer: whether a connection is up now.

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "resources/version.h"
+#include "link/std_streams_posix.h"
 #include "sim/printer_sim.h"
 
 namespace {
@@ -39,6 +40,8 @@ void Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The port path goes to standard output: it must not land on the pty.
+  deveder::EnsureStandardStreams();
   deveder::sim::Options o;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];

@@ -43,6 +43,12 @@ class SerialFlag {
 class RecordingUi : public Ui {
  public:
   void ShowMessage(const QString& text) override { messages.push_back(text); }
+  // The reason line is kept apart, so that the message itself compares as
+  // the window shows it.
+  void ShowMessageWithReason(const QString& text, const QString& reason) override {
+    messages.push_back(text);
+    reasons.push_back(reason);
+  }
   void ShowTimedMessage(const QString& text, const QString& caption) override {
     messages.push_back(text);
     captions.push_back(caption);
@@ -53,6 +59,7 @@ class RecordingUi : public Ui {
     return nextFile;
   }
   std::vector<QString> messages;
+  std::vector<QString> reasons;
   std::vector<QString> captions;
   std::optional<QString> nextFile;
   QString lastInitialName, lastFilter;

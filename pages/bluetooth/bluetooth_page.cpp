@@ -55,12 +55,12 @@ bool WriteLineUnpumped(PortHandle port, const char* bytes, int length) {
   }
 }
 
-// The value Update sends for a field: the edit's text (the MAC without its
-// colons) or the selected entry's text, as printer bytes.
-std::string FieldValue(const ControlModel& c, const BluetoothField& f, int langId) {
+// The text Update sends for a field: the edit's text (the MAC without its
+// colons) or the selected entry's text.
+QString FieldText(const ControlModel& c, const BluetoothField& f) {
   QString text = f.list ? CurrentItemText(c, f.control) : c.Text(f.control);
   if (f.control == kAddressEdit) text.remove(QLatin1Char(':'));
-  return ToPrinterBytes(text, langId);
+  return text;
 }
 
 }  // namespace
@@ -124,9 +124,7 @@ void BluetoothPage::ReadBluetoothSettings(PageContext& ctx) {
     // read: nothing on the page changes, and Update stays as it was.
     if (channel.Silent()) return lost();
     ApplyBluetoothReply(c, static_cast<int>(&f - kFields), channel.data(), channel.count(), ctx.langId);
-    // The address goes out as twelve digits whatever the printer showed,
-    // so it is always written from its edit.
-    if (f.list || f.control == kAddressEdit || channel.count() == 0) readBack_.Forget(f.var.name);
+    if (f.list || channel.count() == 0) readBack_.Forget(f.var.name);
     else readBack_.Remember(f.var.name, std::string(channel.bytes()), c, {f.control});
   }
   // The port is closed before the success box, which stays up for a while.
@@ -135,7 +133,28 @@ void BluetoothPage::ReadBluetoothSettings(PageContext& ctx) {
   ctx.ui.ShowTimedMessage(LoadString(kStrReadOk, ctx.langId), LoadString(kStrBtSetup, ctx.langId));
 }
 
+BluetoothWritePlan BuildBluetoothWrite(const ControlModel& c, LineForm form, int langId, const ReadBack* readBack) {
+  BluetoothWritePlan plan;
+  WriteBuilder b(plan, c, form, langId, readBack);
+  // Every field is decided, also after one that gives no value: a value
+  // that cannot travel refuses the whole Update.
+  for (const BluetoothField& f : kFields) {
+    bool kept = false;
+    std::optional<std::string> value = b.AsRead(f.var.name, &kept);
+    if (kept) continue;
+    // The address goes out as twelve digits whatever the printer showed, so
+    // an unchanged one that a line can carry is still written from its edit.
+    if (!value || f.control == kAddressEdit) value = b.FromText(f.var.name, FieldText(c, f));
+    if (!value || plan.missing) continue;
+    if (value->empty()) plan.missing = f.missing;
+    else b.TextLine(f.var, *value);
+  }
+  b.Finish();
+  return plan;
+}
+
 void BluetoothPage::WriteBluetoothSettings(PageContext& ctx) {
+  kept_.clear();
   if (!TextConversionAvailable(ctx.langId)) {
     ctx.ui.ShowMessage(NoTextConversionMessage(ctx.langId));
     return;
@@ -148,37 +167,29 @@ void BluetoothPage::WriteBluetoothSettings(PageContext& ctx) {
     ShowPortOpenFailure(ctx);
     return;
   }
-  if (!readOnce_) {
-    ctx.ui.ShowMessage(LoadString(kStrPleaseReadFirst, ctx.langId));
-    return;
+  auto stop = [&](const QString& message) {
+    port.Close();
+    ctx.ui.ShowMessage(message);
+  };
+  if (!readOnce_) return stop(LoadString(kStrPleaseReadFirst, ctx.langId));
+  // Every line is built before the first goes out: a field that cannot
+  // travel, or is too long for its line, refuses the Update with nothing
+  // sent. A field without a value ends it after the lines before it.
+  const BluetoothWritePlan plan =
+      BuildBluetoothWrite(ctx.controls, FormForFlag(ctx.printer.namedFormFlag), ctx.langId, &readBack_);
+  kept_ = plan.kept;
+  if (plan.refusal) return stop(ValueRefusalMessage(*plan.refusal, ctx.langId));
+  if (plan.tooLong) return stop(ValueTooLongMessage(ctx.langId));
+  for (const std::string& line : plan.lines) {
+    const int length = static_cast<int>(line.size());
+    std::memcpy(work, line.data(), line.size());
+    if (!WriteLineUnpumped(port.get(), work, length)) return stop(kMsgConnectionLost);
   }
-  const LineForm form = FormForFlag(ctx.printer.namedFormFlag);
-  for (const BluetoothField& f : kFields) {
-    // A field left as the Read put it goes back as the printer gave it.
-    const std::optional<std::string> asRead = readBack_.Unchanged(f.var.name, ctx.controls);
-    const std::string value = asRead ? *asRead : FieldValue(ctx.controls, f, ctx.langId);
-    if (value.empty()) {
-      ctx.ui.ShowMessage(QString::fromUtf8(f.missing));
-      return;
-    }
-    const std::optional<std::string> line = SetvarTextLine(f.var, form, value);
-    if (!line) {
-      ctx.ui.ShowMessage(ValueTooLongMessage(ctx.langId));
-      return;
-    }
-    const int length = static_cast<int>(line->size());
-    std::memcpy(work, line->data(), line->size());
-    if (!WriteLineUnpumped(port.get(), work, length)) {
-      ctx.ui.ShowMessage(kMsgConnectionLost);
-      return;
-    }
-  }
+  if (plan.missing) return stop(QString::fromUtf8(plan.missing));
   // "Write OK" only once the lines have left and the printer is still there.
-  if (!PortConfirmOutput(port.get())) {
-    ctx.ui.ShowMessage(kMsgConnectionLost);
-    return;
-  }
+  if (!PortConfirmOutput(port.get())) return stop(kMsgConnectionLost);
   port.Close();
+  if (!plan.kept.empty()) ctx.ui.ShowNotice(KeptValuesMessage(plan.kept, ctx.langId));
   ctx.ui.ShowTimedMessage(LoadString(kStrWriteOk, ctx.langId), LoadString(kStrBtSetup, ctx.langId));
 }
 

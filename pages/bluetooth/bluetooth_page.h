@@ -8,6 +8,7 @@
 
 #include "pages/core/page_logic.h"
 #include "pages/core/read_back.h"
+#include "pages/core/write_values.h"
 #include "protocol/command_line.h"
 
 namespace deveder {
@@ -40,6 +41,18 @@ class ControlModel;
 // PIN, baud list, COD list); `count` reply bytes, 0 when none came.
 void ApplyBluetoothReply(ControlModel& controls, int field, const char* reply, int count, int langId);
 
+// Update's lines for the controls, in the order address, name, PIN, baud
+// rate, class of device. The first field that gives no value ends the lines
+// (`missing` then holds its message; the lines before it still go). With
+// `readBack`, a name or PIN left as the Read put it goes back as the printer
+// gave it; an unchanged value a line cannot carry is kept by the printer. A
+// field that cannot travel exactly refuses the plan: it then holds no line.
+struct BluetoothWritePlan : WritePlan {
+  const char* missing = nullptr;  // UTF-8
+};
+BluetoothWritePlan BuildBluetoothWrite(const ControlModel& controls, LineForm form, int langId,
+                                       const ReadBack* readBack);
+
 class BluetoothPage : public PageLogic {
  public:
   int DialogId() const override { return bluetooth::kDialogId; }
@@ -53,10 +66,12 @@ class BluetoothPage : public PageLogic {
 
   // True once a Read has run to its end; never cleared again.
   bool ReadOnce() const { return readOnce_; }
+  std::vector<KeptValue> KeptAtLastWrite() const override { return kept_; }
 
  private:
   bool readOnce_ = false;
   ReadBack readBack_;  // the three edits as read
+  std::vector<KeptValue> kept_;
 };
 
 }  // namespace deveder

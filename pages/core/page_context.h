@@ -25,6 +25,9 @@ class Ui {
     (void)reason;
     ShowMessage(text);
   }
+  // The same box for news that is no failure (a Write that left values with
+  // the printer); deveder-cli prints it without failing the action.
+  virtual void ShowNotice(const QString& text) { ShowMessage(text); }
   // Modal box that closes itself about 500 ms after it opened (timer 101).
   virtual void ShowTimedMessage(const QString& text, const QString& caption) = 0;
   // File-open dialog; nullopt when the user cancels. `filter` is the

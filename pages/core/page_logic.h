@@ -2,7 +2,10 @@
 // command-line tool) hand it the page's events by control id.
 #pragma once
 
+#include <vector>
+
 #include "pages/core/page_context.h"
+#include "pages/core/write_values.h"
 
 namespace deveder {
 
@@ -26,6 +29,9 @@ class PageLogic {
   virtual bool NeedsRead() const { return false; }
   // The page's read, run by the main window and the communication page.
   virtual void Read(PageContext& ctx) { (void)ctx; }
+  // The printer's own values the last Write left out because a line cannot
+  // carry them back (the printer keeps them).
+  virtual std::vector<KeptValue> KeptAtLastWrite() const { return {}; }
 };
 
 }  // namespace deveder

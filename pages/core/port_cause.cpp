@@ -86,6 +86,31 @@ QString OpenFailureReason(const std::string& path, int err, int langId, const Sy
 }
 
 QString LastOpenFailureReason(const std::string& path, int langId) {
+  const bool zh = langId == kLangChinese;
+  // The port layer itself refused: another program holds the port's lock,
+  // or the path is no device.
+  if (PortLastErrorWasBusy()) {
+    const std::optional<PortHolder> holder = PortBusyHolder();
+    OpenDiagnosis d = DiagnoseOpenFailure(SystemRoots{}, path, EBUSY);
+    d.cause = OpenCause::Busy;
+    if (holder) d.holders = {Holder{holder->pid, holder->name, false}};
+    return OpenFailureReason(d, langId);
+  }
+  if (PortLastErrorWasNotADevice()) {
+    const char* en = "";
+    const char* cn = "";
+    switch (PortLastPathKind()) {
+      case PathKind::RegularFile: en = " (a regular file)"; cn = "（是普通文件）"; break;
+      case PathKind::Directory: en = " (a directory)"; cn = "（是文件夹）"; break;
+      case PathKind::Fifo: en = " (a FIFO)"; cn = "（是管道）"; break;
+      case PathKind::Socket: en = " (a socket)"; cn = "（是套接字）"; break;
+      case PathKind::BlockDevice: en = " (a block device)"; cn = "（是块设备）"; break;
+      case PathKind::Device:
+      case PathKind::Other: break;
+    }
+    return zh ? QStringLiteral("端口路径不是设备") + QString::fromUtf8(cn)
+              : QStringLiteral("The port path is not a device") + QString::fromUtf8(en);
+  }
   // A network printer: the port layer's text names the address and why the
   // connection failed.
   if (LooksLikeTcpAddress(path)) {

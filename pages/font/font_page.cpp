@@ -8,6 +8,7 @@
 
 #include "link/port.h"
 #include "pages/core/page_port.h"
+#include "pages/core/write_values.h"
 #include "protocol/command_line.h"
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
@@ -67,12 +68,21 @@ FontKind FontKindOfIndex(int index) {
   }
 }
 
+LineValue FontFileNameValue(const QString& path, int langId) {
+  return TextToLineValue(QFileInfo(path).fileName(), langId);
+}
+
+QString FontFileNameField(int langId) {
+  return langId == kLangChinese ? QStringLiteral("文件名") : QStringLiteral("the file name");
+}
+
 std::optional<std::string> FontDownloadLine(FontKind kind, const std::string& nameBytes, qint64 size) {
   if (size < 0 || size > kFontLargestFile) return std::nullopt;
   const std::string sizeText = std::to_string(size);
   switch (kind) {
     case FontKind::FontExt:
       if (nameBytes.size() >= static_cast<std::size_t>(kFontNameBufferSize)) return std::nullopt;
+      if (FindUnsafeByte(nameBytes) != std::string::npos) return std::nullopt;
       return DoNamedLine("download", {"fontext", nameBytes + ":" + sizeText});
     case FontKind::Demo:
       return DoNamedLine("download", {"demo", sizeText});
@@ -120,10 +130,19 @@ bool FontPage::DownloadFontFile(PageContext& ctx) {
   if (!file.open(QIODevice::ReadOnly)) return Refuse(ctx, kStrCantOpenPrinter);
   const qint64 size = file.size();
 
-  // A size the line's field cannot carry, or a name too long for its buffer,
-  // is refused before the printer hears of it.
+  // A size the line's field cannot carry, a name too long for its buffer or
+  // one that cannot travel in the line is refused before the printer hears
+  // of it: a file name is never a way to put a command of its own on the line.
   const FontKind kind = FontKindOfIndex(controls.CurrentIndex(kFontKindList));
-  const std::string nameBytes = kind == FontKind::FontExt ? ToPrinterBytes(info.fileName(), ctx.langId) : std::string();
+  std::string nameBytes;
+  if (kind == FontKind::FontExt) {
+    LineValue name = FontFileNameValue(path, ctx.langId);
+    if (const std::optional<ValueRefusal> refusal = RefusalOf(FontFileNameField(ctx.langId), name)) {
+      ctx.ui.ShowMessage(ValueRefusalMessage(*refusal, ctx.langId));
+      return false;
+    }
+    nameBytes = std::move(name.bytes);
+  }
   const std::optional<std::string> line = FontDownloadLine(kind, nameBytes, size);
   if (!line) return Refuse(ctx, kStrCantOpenPrinter);
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "pages/core/page_logic.h"
+#include "protocol/line_value.h"
 
 namespace deveder {
 
@@ -35,10 +36,17 @@ inline constexpr int kFontNameBufferSize = 1024;
 // The size field of the line is a signed 32-bit decimal.
 inline constexpr qint64 kFontLargestFile = 0x7FFFFFFF;
 
+// The file name an extended font is announced with: the last component of
+// `path` in printer bytes, or why it cannot travel in the line (a control
+// character, a double quote, a character the code page lacks).
+LineValue FontFileNameValue(const QString& path, int langId);
+// What the user knows that value as, in messages.
+QString FontFileNameField(int langId);
+
 // The line that announces a download of `size` bytes. `nameBytes` (the file
 // name in printer bytes) is sent for FontKind::FontExt only. nullopt when the
-// size does not fit the line's size field or the name does not fit
-// kFontNameBufferSize.
+// size does not fit the line's size field, the name does not fit
+// kFontNameBufferSize or holds a byte a line cannot carry.
 std::optional<std::string> FontDownloadLine(FontKind kind, const std::string& nameBytes, qint64 size);
 
 // How long the download waits for the printer's two answers. The go-ahead

@@ -226,17 +226,9 @@ bool SettingsPage::OnReadSettings(PageContext& ctx) {
 SettingsWritePlan BuildSettingsWrite(const ControlModel& c, LineForm form, int langId,
                                      const SettingsReadBack* readBack) {
   SettingsWritePlan plan;
-  // A text value; an empty one is sent only where `always`. A value whose
-  // controls still show what the Read put there goes back as it was read.
-  auto text = [&](const PrinterVar& var, const QString& value, bool always) {
-    if (plan.tooLong) return;
-    std::optional<std::string> asRead;
-    if (readBack) asRead = readBack->values.Unchanged(var.name, c);
-    const std::string bytes = asRead ? *asRead : ToPrinterBytes(value, langId);
-    if (bytes.empty() && !always) return;
-    if (std::optional<std::string> line = SetvarTextLine(var, form, bytes)) plan.lines.push_back(std::move(*line));
-    else plan.tooLong = var.name;
-  };
+  WriteBuilder b(plan, c, form, langId, readBack ? &readBack->values : nullptr);
+  // A text value; an empty one is sent only where `always`.
+  auto text = [&](const PrinterVar& var, const QString& value, bool always) { b.Text(var, value, always); };
   auto number = [](long v) { return QString::number(v); };
   const QString none;
 
@@ -264,9 +256,9 @@ SettingsWritePlan BuildSettingsWrite(const ControlModel& c, LineForm form, int l
     text(setvar::kAppStr, c.Text(kSetAppNameEn) + QLatin1Char('/') + c.Text(kSetAppNameCn), true);
   }
   if (c.Checked(kSetWarnLoop) || c.Checked(kSetWarnTriple))
-    plan.lines.push_back(SetvarIntLine(setvar::kWarnFormat, form, c.Checked(kSetWarnLoop) ? 0 : 1));
+    b.Line(SetvarIntLine(setvar::kWarnFormat, form, c.Checked(kSetWarnLoop) ? 0 : 1));
   if (c.Checked(kSetCoverLocate) || c.Checked(kSetCoverNoAction))
-    plan.lines.push_back(SetvarIntLine(setvar::kCoverAction, form, c.Checked(kSetCoverLocate) ? 0 : 1));
+    b.Line(SetvarIntLine(setvar::kCoverAction, form, c.Checked(kSetCoverLocate) ? 0 : 1));
   if (c.CurrentIndex(kSetMenuLang) >= 0) text(setvar::kMenuLang, number(c.CurrentIndex(kSetMenuLang)), true);
 
   std::optional<std::string> msw = BuildMswDigits(c);
@@ -274,11 +266,13 @@ SettingsWritePlan BuildSettingsWrite(const ControlModel& c, LineForm form, int l
     msw = MergeMswDigits(*msw, readBack->msw);
   if (msw) text(setvar::kMsw, QString::fromLatin1(msw->data(), static_cast<qsizetype>(msw->size())), true);
   plan.complete = msw.has_value();
+  b.Finish();
   return plan;
 }
 
 bool SettingsPage::OnWriteSettings(PageContext& ctx) {
   const int lang = ctx.langId;
+  kept_.clear();
   if (!TextConversionAvailable(lang)) {
     ctx.ui.ShowMessage(NoTextConversionMessage(lang));
     return false;
@@ -295,10 +289,12 @@ bool SettingsPage::OnWriteSettings(PageContext& ctx) {
   };
   if (!readOnce_) return refuse(LoadString(kStrPleaseReadFirst, lang));
 
-  // Every line is built before the first goes out, so a value too long for
-  // its line refuses the Write with nothing sent.
+  // Every line is built before the first goes out, so a value that cannot
+  // travel, or is too long for its line, refuses the Write with nothing sent.
   const SettingsWritePlan plan =
       BuildSettingsWrite(ctx.controls, FormForFlag(ctx.printer.namedFormFlag), lang, &readBack_);
+  kept_ = plan.kept;
+  if (plan.refusal) return refuse(ValueRefusalMessage(*plan.refusal, lang));
   if (plan.tooLong) return refuse(ValueTooLongMessage(lang));
   for (const std::string& line : plan.lines)
     if (PortWrite(port.get(), line.data(), static_cast<int>(line.size())) != 0) return refuse(kMsgConnectionLost);
@@ -306,6 +302,7 @@ bool SettingsPage::OnWriteSettings(PageContext& ctx) {
   // last lines be noticed.
   if (!PortConfirmOutput(port.get())) return refuse(kMsgConnectionLost);
   port.Close();
+  if (!plan.kept.empty()) ctx.ui.ShowNotice(KeptValuesMessage(plan.kept, lang));
   if (!plan.complete) return false;
   ctx.ui.ShowTimedMessage(LoadString(kStrWriteOk, lang), LoadString(kStrSetup, lang));
   return true;

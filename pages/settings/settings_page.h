@@ -10,19 +10,17 @@
 
 #include "pages/core/page_logic.h"
 #include "pages/core/read_back.h"
+#include "pages/core/write_values.h"
 #include "pages/settings/settings_tables.h"
 #include "protocol/command_line.h"
 
 namespace deveder {
 
 // The lines of one Write, built from the controls before any is sent.
-struct SettingsWritePlan {
-  std::vector<std::string> lines;  // in order of sending
+struct SettingsWritePlan : WritePlan {
   // False when a radio pair of the ESC/POS group has no selected button:
   // "msw" is missing and the Write ends silently after the other lines.
   bool complete = true;
-  // The variable whose line would pass 4095 bytes; nullptr when all fit.
-  const char* tooLong = nullptr;
 };
 
 // What the last Read took from the printer, beyond what the controls show.
@@ -35,7 +33,9 @@ struct SettingsReadBack {
 // to the set on a Chinese system (2052) only. Controls the page lacks (the
 // heating group of the English layout) read as empty and send nothing.
 // With `readBack`, text values the user left as the Read put them go out
-// with the bytes as read, and "msw" keeps the digits the page does not show.
+// with the bytes as read (or, when a line cannot carry those, are kept by
+// the printer), and "msw" keeps the digits the page does not show. A value
+// that cannot travel exactly refuses the plan: it then holds no line.
 SettingsWritePlan BuildSettingsWrite(const ControlModel& controls, LineForm form, int langId,
                                      const SettingsReadBack* readBack = nullptr);
 
@@ -59,10 +59,12 @@ class SettingsPage : public PageLogic {
 
   bool ReadOnce() const { return readOnce_; }
   const SettingsReadBack& LastRead() const { return readBack_; }
+  std::vector<KeptValue> KeptAtLastWrite() const override { return kept_; }
 
  private:
   bool readOnce_ = false;
   SettingsReadBack readBack_;
+  std::vector<KeptValue> kept_;
 };
 
 }  // namespace deveder

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "pages/core/page_port.h"
 #include "pages/test/sample_jobs.h"
 #include "protocol/printer_info.h"
 #include "resources/strings.h"

@@ -67,21 +67,6 @@ void FillListFields(ControlModel& c, const int (&fields)[5], std::string_view an
   }
 }
 
-namespace {
-
-// The five field texts of a list value as printer bytes.
-std::vector<std::string> ListItems(const ControlModel& c, const int (&fields)[5], int langId) {
-  std::vector<std::string> items;
-  for (int field : fields) items.push_back(ToPrinterBytes(c.Text(field), langId));
-  return items;
-}
-
-bool AllEmpty(const std::vector<std::string>& items) {
-  return std::all_of(items.begin(), items.end(), [](const std::string& s) { return s.empty(); });
-}
-
-}  // namespace
-
 void UpdateWifiControls(ControlModel& c, int mode, int dhcpChoice) {
   if (mode < 1 || mode > 3) return;
   const bool ap = mode != 1;
@@ -241,7 +226,47 @@ void WifiPage::ReadWifiSettings(PageContext& ctx) {
   readOnce_ = true;
 }
 
+namespace {
+
+// A list value ("wlan.ap", "wlan.sta"): as read while its five fields are
+// unchanged, else the five field texts joined by commas; no line when all
+// five are empty.
+void ListValue(WriteBuilder& b, const PrinterVar& var, const ControlModel& c, const int (&fields)[5]) {
+  bool kept = false;
+  if (const std::optional<std::string> asRead = b.AsRead(var.name, &kept)) return b.TextLine(var, *asRead);
+  if (kept) return;
+  std::vector<std::string> items;
+  bool allEmpty = true;
+  for (int field : fields) {
+    std::optional<std::string> item = b.FromText(var.name, c.Text(field));
+    if (!item) return;
+    allEmpty = allEmpty && item->empty();
+    items.push_back(std::move(*item));
+  }
+  if (allEmpty) return;
+  std::string value;
+  for (std::size_t i = 0; i < items.size(); ++i) value += (i ? "," : "") + items[i];
+  b.TextLine(var, value);
+}
+
+}  // namespace
+
+WritePlan BuildWifiWrite(const ControlModel& c, LineForm form, int langId, const ReadBack* readBack) {
+  WritePlan plan;
+  WriteBuilder b(plan, c, form, langId, readBack);
+  const int mode = c.Checked(kModeSta) ? 1 : c.Checked(kModeAp) ? 2 : c.Checked(kModeBoth) ? 3 : 0;
+  if (mode != 0) b.Line(SetvarIntLine(kVarMode, form, mode));
+  if (c.Checked(kDhcpEnable) || c.Checked(kDhcpDisable))
+    b.Line(SetvarIntLine(kVarDhcp, form, c.Checked(kDhcpDisable) ? 0 : 1));
+  ListValue(b, kVarAp, c, kApFields);
+  ListValue(b, kVarSta, c, kStaFields);
+  if (c.Checked(kAutoYes) || c.Checked(kAutoNo)) b.Line(SetvarIntLine(kVarApac, form, c.Checked(kAutoNo) ? 0 : 1));
+  b.Finish();
+  return plan;
+}
+
 void WifiPage::WriteWifiSettings(PageContext& ctx) {
+  kept_.clear();
   if (!TextConversionAvailable(ctx.langId)) {
     ctx.ui.ShowMessage(NoTextConversionMessage(ctx.langId));
     return;
@@ -251,45 +276,25 @@ void WifiPage::WriteWifiSettings(PageContext& ctx) {
     ShowPortOpenFailure(ctx);
     return;
   }
-  if (!readOnce_) {
-    ctx.ui.ShowMessage(LoadString(kStrPleaseReadFirst, ctx.langId));
-    return;
-  }
-  const LineForm form = FormForFlag(ctx.printer.namedFormFlag);
-  const ControlModel& c = ctx.controls;
-
-  // Each step yields the line to send, nothing (no line for this step), or a
-  // refusal of a value too long for one line, which ends the write.
-  auto send = [&](const std::string& line) {
-    if (SendLine(port.get(), line)) return true;
-    ctx.ui.ShowMessage(kMsgConnectionLost);
-    return false;
+  auto refuse = [&](const QString& message) {
+    port.Close();
+    ctx.ui.ShowMessage(message);
   };
-  auto sendList = [&](const PrinterVar& var, const int (&fields)[5]) {
-    // Fields left as the READ put them go back as the printer gave them.
-    const std::optional<std::string> asRead = readBack_.Unchanged(var.name, c);
-    const std::vector<std::string> items = ListItems(c, fields, ctx.langId);
-    if (!asRead && AllEmpty(items)) return true;
-    const std::optional<std::string> line = asRead ? SetvarTextLine(var, form, *asRead) : SetvarListLine(var, form, items);
-    if (!line) {
-      ctx.ui.ShowMessage(ValueTooLongMessage(ctx.langId));
-      return false;
-    }
-    return send(*line);
-  };
-
-  const int mode = c.Checked(kModeSta) ? 1 : c.Checked(kModeAp) ? 2 : c.Checked(kModeBoth) ? 3 : 0;
-  if (mode != 0 && !send(SetvarIntLine(kVarMode, form, mode))) return;
-  if ((c.Checked(kDhcpEnable) || c.Checked(kDhcpDisable)) &&
-      !send(SetvarIntLine(kVarDhcp, form, c.Checked(kDhcpDisable) ? 0 : 1)))
-    return;
-  if (!sendList(kVarAp, kApFields)) return;
-  if (!sendList(kVarSta, kStaFields)) return;
-  if ((c.Checked(kAutoYes) || c.Checked(kAutoNo)) && !send(SetvarIntLine(kVarApac, form, c.Checked(kAutoNo) ? 0 : 1)))
-    return;
+  if (!readOnce_) return refuse(LoadString(kStrPleaseReadFirst, ctx.langId));
+  // Every line is built before the first goes out: a field that cannot
+  // travel, or a list too long for its line, refuses the write with nothing
+  // sent.
+  const WritePlan plan = BuildWifiWrite(ctx.controls, FormForFlag(ctx.printer.namedFormFlag), ctx.langId, &readBack_);
+  kept_ = plan.kept;
+  if (plan.refusal) return refuse(ValueRefusalMessage(*plan.refusal, ctx.langId));
+  if (plan.tooLong) return refuse(ValueTooLongMessage(ctx.langId));
+  for (const std::string& line : plan.lines)
+    if (!SendLine(port.get(), line)) return refuse(kMsgConnectionLost);
   // The write reports nothing when it worked, so a printer that went away
   // during the last lines must be told here.
-  if (!PortConfirmOutput(port.get())) ctx.ui.ShowMessage(kMsgConnectionLost);
+  if (!PortConfirmOutput(port.get())) return refuse(kMsgConnectionLost);
+  port.Close();
+  if (!plan.kept.empty()) ctx.ui.ShowNotice(KeptValuesMessage(plan.kept, ctx.langId));
 }
 
 }  // namespace deveder

@@ -10,6 +10,7 @@
 
 #include "pages/core/page_logic.h"
 #include "pages/core/read_back.h"
+#include "pages/core/write_values.h"
 #include "protocol/command_line.h"
 
 namespace deveder {
@@ -70,6 +71,13 @@ void UpdateWifiControls(ControlModel& controls, int mode, int dhcpChoice);
 void FillListFields(ControlModel& controls, const int (&fields)[5], std::string_view answer, bool emptyEndsWalk,
                     int langId);
 
+// WRITE's lines for the controls, in the order mode, DHCP, AP, STA,
+// auto-connect. With `readBack`, a list the user left as the READ put it
+// goes back as the printer gave it (or is kept by the printer when a line
+// cannot carry it). A field that cannot travel exactly refuses the plan: it
+// then holds no line.
+WritePlan BuildWifiWrite(const ControlModel& controls, LineForm form, int langId, const ReadBack* readBack);
+
 class WifiPage : public PageLogic {
  public:
   int DialogId() const override { return wifi::kDialogId; }
@@ -85,6 +93,7 @@ class WifiPage : public PageLogic {
   bool ReadOnce() const { return readOnce_; }
   int Mode() const { return mode_; }
   int DhcpChoice() const { return dhcpChoice_; }
+  std::vector<KeptValue> KeptAtLastWrite() const override { return kept_; }
 
  private:
   // A mode or DHCP radio button: refused with "please read first" until a
@@ -94,6 +103,7 @@ class WifiPage : public PageLogic {
 
   bool readOnce_ = false;
   ReadBack readBack_;  // the AP and STA lists as read
+  std::vector<KeptValue> kept_;
   int mode_ = 0;
   int dhcpChoice_ = 0;
 };

@@ -158,12 +158,12 @@ TEST(FontDownload, NamesGoOutInThePrinterCodePageUnchanged) {
   Bench b(kLangChinese, 0);
   b.controls.SetCurrentIndex(kFontKindList, 1);
   ASSERT_TRUE(b.Download(b.File("字库.ttf", "12345")));
-  ASSERT_TRUE(b.Download(b.File("a\"b:c.ttf", "xy")));  // sent as it is, like any text value
+  ASSERT_TRUE(b.Download(b.File("a b:c.ttf", "xy")));  // blanks and colons go as they are
   EXPECT_EQ(b.printer->Lines(),
-            (std::vector<std::string>{Line("fontext", "\xD7\xD6\xBF\xE2.ttf:5"), Line("fontext", "a\"b:c.ttf:2")}));
+            (std::vector<std::string>{Line("fontext", "\xD7\xD6\xBF\xE2.ttf:5"), Line("fontext", "a b:c.ttf:2")}));
   const auto d = b.printer->Downloads();
   ASSERT_EQ(d.size(), 2u);
-  EXPECT_EQ(d[1].name, "a\"b:c.ttf");
+  EXPECT_EQ(d[1].name, "a b:c.ttf");
   EXPECT_TRUE(d[1].complete);
 }
 

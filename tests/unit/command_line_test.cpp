@@ -31,10 +31,17 @@ TEST(CommandLine, BothFormsOfGetvarSetvarAndDo) {
   EXPECT_EQ(DoNamedLine("download", {"font", "12"}), "\x1b\x1b! U1 do \"download\" \"font\" \"12\"\r\n");
 }
 
-TEST(CommandLine, TextAndListValuesAreSentUnescaped) {
-  auto line = SetvarTextLine({"mfg", 0, 7}, LineForm::Named, "a\"b");
+TEST(CommandLine, TextAndListValuesGoAsTheyAreOrNotAtAll) {
+  auto line = SetvarTextLine({"mfg", 0, 7}, LineForm::Named, "a,b;c\x80\xFF");
   ASSERT_TRUE(line);
-  EXPECT_EQ(*line, "\x1b\x1b! U1 setvar \"mfg\" \"a\"b\"\r\n");
+  EXPECT_EQ(*line, "\x1b\x1b! U1 setvar \"mfg\" \"a,b;c\x80\xFF\"\r\n");
+  // Nothing escapes a byte that would end the argument or the line.
+  for (const char* bad : {"a\"b", "a\rb", "a\nb", "\x1b\x1b", "a\x7F", "\x01"})
+    EXPECT_FALSE(SetvarTextLine({"mfg", 0, 7}, LineForm::Named, bad)) << bad;
+  EXPECT_FALSE(SetvarTextLine({"mfg", 0, 7}, LineForm::Named, std::string("a\0b", 3)));
+  EXPECT_FALSE(SetvarListLine(kAp, LineForm::Named, {"ssid", "p\"w"}));
+  EXPECT_EQ(FindUnsafeByte("ok \x80"), std::string_view::npos);
+  EXPECT_EQ(FindUnsafeByte("ab\x7F"), 2u);
   auto empty = SetvarTextLine({"mfg", 0, 7}, LineForm::Numbered, "");
   ASSERT_TRUE(empty);
   EXPECT_EQ(*empty, "\x1b\x1b! U1 setvar \"0\" \"7\" \"\"\r\n");

@@ -1,0 +1,88 @@
+// What a Write sends, decided for every value before its first line goes
+// out. A value the user left as the Read put it goes back as the printer's
+// own bytes; when a line cannot carry those bytes (a control byte or a
+// double quote), it is left out and the printer keeps it. Any other value is
+// its control's text, which must travel exactly: a character a line cannot
+// carry, or one the code page lacks, refuses the whole Write.
+#pragma once
+
+#include <QString>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "protocol/command_line.h"
+#include "protocol/line_value.h"
+
+namespace deveder {
+
+class ControlModel;
+class ReadBack;
+
+// A value the user gave that cannot travel in a command line: the action
+// that would send it sends nothing.
+struct ValueRefusal {
+  QString field;  // the variable's name, or what the user knows the value as
+  ValueFault fault = ValueFault::None;
+  char32_t character = 0;
+};
+// Names the field and the character, in the interface language.
+QString ValueRefusalMessage(const ValueRefusal& refusal, int langId);
+// The refusal of a converted value, when it cannot go.
+std::optional<ValueRefusal> RefusalOf(const QString& field, const LineValue& value);
+
+// A value the printer gave, unchanged, that a line cannot carry back.
+struct KeptValue {
+  std::string var;
+  std::string bytes;  // as read
+};
+// Tells which values the Write left out and the printer keeps.
+QString KeptValuesMessage(const std::vector<KeptValue>& kept, int langId);
+
+// The lines of one Write, built from the controls before any is sent.
+struct WritePlan {
+  std::vector<std::string> lines;  // in order of sending; none when refused
+  std::optional<ValueRefusal> refusal;
+  const char* tooLong = nullptr;  // the variable whose line would pass 4095 bytes
+  std::vector<KeptValue> kept;    // left out: the printer keeps them
+  bool refused() const { return refusal.has_value() || tooLong != nullptr; }
+};
+
+// Builds a WritePlan value by value.
+class WriteBuilder {
+ public:
+  // `readBack` may be null: every value is then the control's text.
+  WriteBuilder(WritePlan& plan, const ControlModel& controls, LineForm form, int langId, const ReadBack* readBack);
+
+  // While every control of `var` shows what the Read put there: the bytes
+  // as read, or nothing with `*kept` set when a line cannot carry them (the
+  // value is then recorded as kept). nullopt also when changed or not read.
+  std::optional<std::string> AsRead(const char* var, bool* kept);
+  // A text of the user's, converted exactly; nullopt (and the refusal
+  // recorded, the first one only) when it cannot go.
+  std::optional<std::string> FromText(const char* field, const QString& text);
+  // Both in one: the value of `var` as read while unchanged, else `text`.
+  // nullopt when kept or refused.
+  std::optional<std::string> Value(const char* var, const QString& text);
+
+  // A text line of `var`; an empty value is sent only when `always`.
+  void Text(const PrinterVar& var, const QString& text, bool always);
+  // Appends the line of bytes already decided (or records it as too long).
+  void TextLine(const PrinterVar& var, const std::string& bytes);
+  void Line(std::string line);
+
+  // The lines are dropped once the Write is refused: nothing of it is sent.
+  void Finish();
+  bool Refused() const { return plan_.refused(); }
+  LineForm form() const { return form_; }
+  int lang() const { return lang_; }
+
+ private:
+  WritePlan& plan_;
+  const ControlModel& controls_;
+  LineForm form_;
+  int lang_;
+  const ReadBack* readBack_;
+};
+
+}  // namespace deveder
