@@ -83,10 +83,11 @@ PathKind PortLastPathKind();
 // tells a silent printer within two requests.
 inline constexpr int kReplyWaitMs = 1000;
 // Silence that ends a reply. A USB printer may split a reply over transfers
-// in consecutive 1 ms bus frames, so two frames of silence end it there.
+// in consecutive 1 ms bus frames, so 1.8 ms of silence (a frame and most of
+// another) end it there; every request of a Read pays it once.
 // USB-serial adapters hand bytes over in 16 ms latency-timer slices, so a
 // serial line needs more than one slice (a byte at 1200 baud takes 8.3 ms).
-inline constexpr int kUsbReplyGapUs = 2000;
+inline constexpr int kUsbReplyGapUs = 1800;
 inline constexpr int kSerialReplyGapUs = 25000;
 // A printer that never stops sending is cut off this long after its reply
 // began.
