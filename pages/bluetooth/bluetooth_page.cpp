@@ -78,6 +78,78 @@ void ApplyBluetoothReply(ControlModel& c, int field, const char* reply, int coun
   }
 }
 
+namespace {
+
+// One answer into its field; the name and PIN are remembered with their
+// bytes. The address goes out as twelve digits whatever the printer showed,
+// so it is always written from its edit.
+void ApplyField(ControlModel& c, const BluetoothField& f, std::string_view answer, int langId, ReadBack* readBack) {
+  if (answer.data() == nullptr) answer = std::string_view("", 0);
+  ApplyBluetoothReply(c, static_cast<int>(&f - kFields), answer.data(), static_cast<int>(answer.size()), langId);
+  if (!readBack) return;
+  if (f.list || f.control == kAddressEdit || answer.empty()) readBack->Forget(f.var.name);
+  else readBack->Remember(f.var.name, std::string(answer), c, {f.control});
+}
+
+}  // namespace
+
+const std::vector<const char*>& BluetoothVariables() {
+  static const std::vector<const char*> names = [] {
+    std::vector<const char*> out;
+    for (const BluetoothField& f : kFields) out.push_back(f.var.name);
+    return out;
+  }();
+  return names;
+}
+
+void ApplyBluetoothValues(ControlModel& c, const PageValues& values, int langId, ReadBack* readBack) {
+  for (const BluetoothField& f : kFields) {
+    auto it = values.find(f.var.name);
+    ApplyField(c, f, it == values.end() ? std::string_view() : std::string_view(it->second), langId, readBack);
+  }
+}
+
+BluetoothWritePlan BuildBluetoothWrite(const ControlModel& c, LineForm form, int langId, const ReadBack* readBack) {
+  BluetoothWritePlan plan;
+  for (const BluetoothField& f : kFields) {
+    // A field left as the Read put it goes back as the printer gave it.
+    const std::optional<std::string> asRead = readBack ? readBack->Unchanged(f.var.name, c) : std::nullopt;
+    const std::string value = asRead ? *asRead : FieldValue(c, f, langId);
+    if (value.empty()) {
+      plan.stop = QString::fromUtf8(f.missing);
+      break;
+    }
+    std::optional<std::string> line = SetvarTextLine(f.var, form, value);
+    if (!line) {
+      plan.tooLong = true;
+      break;
+    }
+    plan.lines.push_back(std::move(*line));
+  }
+  return plan;
+}
+
+EditResult EditBluetoothValue(ControlModel& c, std::string_view var, const QString& value) {
+  for (const BluetoothField& f : kFields) {
+    if (var != f.var.name) continue;
+    if (value.isEmpty()) return {"cannot be empty: Update sends no field without a value", {}};
+    if (!f.list) {
+      c.SetText(f.control, value);
+      return {};
+    }
+    const int index = FindItemExact(c, f.control, value);
+    if (index < 0) {
+      // The lists begin with an empty entry, which no value names.
+      QStringList fits = Items(c, f.control);
+      fits.removeAll(QString());
+      return {"fits no item", fits};
+    }
+    c.SetCurrentIndex(f.control, index);
+    return {};
+  }
+  return {"is not a Bluetooth variable", {}};
+}
+
 void BluetoothPage::OnCreate(PageContext& ctx) {
   readOnce_ = false;
   // The lists start with no entry selected.
@@ -123,11 +195,8 @@ void BluetoothPage::ReadBluetoothSettings(PageContext& ctx) {
     // A printer that answered none of the first requests is not there to be
     // read: nothing on the page changes, and Update stays as it was.
     if (channel.Silent()) return lost();
-    ApplyBluetoothReply(c, static_cast<int>(&f - kFields), channel.data(), channel.count(), ctx.langId);
-    // The address goes out as twelve digits whatever the printer showed,
-    // so it is always written from its edit.
-    if (f.list || f.control == kAddressEdit || channel.count() == 0) readBack_.Forget(f.var.name);
-    else readBack_.Remember(f.var.name, std::string(channel.bytes()), c, {f.control});
+    ApplyField(c, f, std::string_view(channel.data(), static_cast<std::size_t>(channel.count())), ctx.langId,
+               &readBack_);
   }
   // The port is closed before the success box, which stays up for a while.
   port.Close();
@@ -152,26 +221,19 @@ void BluetoothPage::WriteBluetoothSettings(PageContext& ctx) {
     ctx.ui.ShowMessage(LoadString(kStrPleaseReadFirst, ctx.langId));
     return;
   }
-  const LineForm form = FormForFlag(ctx.printer.namedFormFlag);
-  for (const BluetoothField& f : kFields) {
-    // A field left as the Read put it goes back as the printer gave it.
-    const std::optional<std::string> asRead = readBack_.Unchanged(f.var.name, ctx.controls);
-    const std::string value = asRead ? *asRead : FieldValue(ctx.controls, f, ctx.langId);
-    if (value.empty()) {
-      ctx.ui.ShowMessage(QString::fromUtf8(f.missing));
-      return;
-    }
-    const std::optional<std::string> line = SetvarTextLine(f.var, form, value);
-    if (!line) {
-      ctx.ui.ShowMessage(ValueTooLongMessage(ctx.langId));
-      return;
-    }
-    const int length = static_cast<int>(line->size());
-    std::memcpy(work, line->data(), line->size());
+  const BluetoothWritePlan plan =
+      BuildBluetoothWrite(ctx.controls, FormForFlag(ctx.printer.namedFormFlag), ctx.langId, &readBack_);
+  for (const std::string& line : plan.lines) {
+    const int length = static_cast<int>(line.size());
+    std::memcpy(work, line.data(), line.size());
     if (!WriteLineUnpumped(port.get(), work, length)) {
       ctx.ui.ShowMessage(kMsgConnectionLost);
       return;
     }
+  }
+  if (!plan.stop.isEmpty() || plan.tooLong) {
+    ctx.ui.ShowMessage(plan.tooLong ? ValueTooLongMessage(ctx.langId) : plan.stop);
+    return;
   }
   // "Write OK" only once the lines have left and the printer is still there.
   if (!PortConfirmOutput(port.get())) {

@@ -6,7 +6,13 @@
 // self-closing success box captioned with the page's tab title.
 #pragma once
 
+#include <QString>
+#include <string>
+#include <string_view>
+#include <vector>
+
 #include "pages/core/page_logic.h"
+#include "pages/core/page_values.h"
 #include "pages/core/read_back.h"
 #include "protocol/command_line.h"
 
@@ -40,6 +46,30 @@ class ControlModel;
 // PIN, baud list, COD list); `count` reply bytes, 0 when none came.
 void ApplyBluetoothReply(ControlModel& controls, int field, const char* reply, int count, int langId);
 
+// The variables in the order a Read asks for them.
+const std::vector<const char*>& BluetoothVariables();
+
+// A whole Read's answers put into the controls in the Read's order (a
+// variable absent got no answer). With `readBack`, the name and PIN are
+// remembered with their bytes.
+void ApplyBluetoothValues(ControlModel& controls, const PageValues& values, int langId, ReadBack* readBack);
+
+// The lines of an Update from the controls. Update stops at the first field
+// that gives no value (`stop` is then the message it shows) or whose line
+// would be too long; the lines before it are sent.
+struct BluetoothWritePlan {
+  std::vector<std::string> lines;
+  QString stop;  // empty when every line is there
+  bool tooLong = false;
+};
+BluetoothWritePlan BuildBluetoothWrite(const ControlModel& controls, LineForm form, int langId,
+                                       const ReadBack* readBack);
+
+// A user's edit of one variable: the text of an edit (the address with or
+// without colons) or a list item's own text. An empty value is refused:
+// Update sends no field without one.
+EditResult EditBluetoothValue(ControlModel& controls, std::string_view var, const QString& value);
+
 class BluetoothPage : public PageLogic {
  public:
   int DialogId() const override { return bluetooth::kDialogId; }
@@ -53,6 +83,7 @@ class BluetoothPage : public PageLogic {
 
   // True once a Read has run to its end; never cleared again.
   bool ReadOnce() const { return readOnce_; }
+  const ReadBack& LastRead() const { return readBack_; }
 
  private:
   bool readOnce_ = false;
