@@ -7,7 +7,7 @@
 #include <string>
 
 #include "cli/cli_commands.h"
-#include "cli/snapshot.h"
+#include "cli/page_map.h"
 #include "link/port.h"
 #include "pages/core/port_cause.h"
 #include "protocol/command_line.h"
@@ -21,7 +21,7 @@ namespace deveder::cli {
 namespace {
 
 const char kHelp[] =
-    "usage: deveder-cli [--port PATH] [--serial] [--baud N] [--lang zh|en] [--trace FILE] COMMAND ...\n"
+    "usage: deveder-cli [OPTIONS] COMMAND ... (options may stand anywhere on the line)\n"
     "\n"
     "commands:\n"
     "  ports                                   the port walk's paths, one a line (USB mode, or serial with --serial)\n"
@@ -30,7 +30,8 @@ const char kHelp[] =
     "  settings write NAME=VALUE ...\n"
     "  wifi read [--json]      | wifi write NAME=VALUE ...\n"
     "  bt read [--json]        | bt write NAME=VALUE ...\n"
-    "  test testpage|bluetooth|demo|hexdump|raw|mark|calibrate|factory-default\n"
+    "  test testpage|bluetooth|demo|hexdump|raw|mark|calibrate\n"
+    "  test factory-default [--yes]            asks on a terminal; needs --yes otherwise\n"
     "  font download [--kind standard|extended|demo] FILE\n"
     "  firmware download FILE\n"
     "  backup FILE                             settings, WiFi and Bluetooth Reads into one JSON file\n"
@@ -48,8 +49,43 @@ const char kHelp[] =
     "  --trace FILE   write every byte sent and received, with times, as text\n"
     "\n"
     "  --version      print the version and exit\n"
+    "  --help         this text; after a command, that command's\n"
     "\n"
-    "exit status: 0 success, 1 the action failed (doctor: a check failed), 2 usage\n";
+    "exit status: 0 the action did all it exists for, 1 it failed or stopped part-way (doctor: a check\n"
+    "failed), 2 usage (found before any port is looked up or opened)\n";
+
+// One command's help.
+struct CommandHelp {
+  const char* command;
+  const char* text;
+};
+
+const CommandHelp kCommandHelp[] = {
+    {"ports", "usage: deveder-cli ports [--serial]\nThe port walk's paths, one a line.\n"},
+    {"probe", "usage: deveder-cli probe [--port PATH]\nSends the model probe; prints model name, model number,\n"
+              "language mask and line form. Exit 1 when the printer gives no answer.\n"},
+    {"settings", "usage: deveder-cli settings read [--json]\n       deveder-cli settings write NAME=VALUE ...\n"
+                 "read: the values the page's Write would send after a Read.\n"
+                 "write: Read, change exactly the named controls, then send what the window's Write sends.\n"
+                 "An empty value empties an edit (mfg= is sent empty; sn= is not sent). A list takes one of its\n"
+                 "items, a choice 0 or 1. Names: deveder-cli names settings.\n"},
+    {"wifi", "usage: deveder-cli wifi read [--json]\n       deveder-cli wifi write NAME=VALUE ...\n"
+             "wlan.mode 1|2|3, wlan.dhcp 0|1, wlan.apac 0|1, wlan.ap and wlan.sta up to five comma-separated\n"
+             "fields (SSID,password,address,mask,gateway). wlan.mac and wlan.lip are shown only.\n"},
+    {"bt", "usage: deveder-cli bt read [--json]\n       deveder-cli bt write NAME=VALUE ...\n"
+           "Every value must be non-empty; bluetooth.baud and bluetooth.cod take one of their list's items.\n"},
+    {"test", "usage: deveder-cli test testpage|bluetooth|demo|hexdump|raw|mark|calibrate\n"
+             "       deveder-cli test factory-default [--yes]\n"
+             "factory-default asks for confirmation on a terminal and needs --yes otherwise.\n"},
+    {"font", "usage: deveder-cli font download [--kind standard|extended|demo] FILE\n"},
+    {"firmware", "usage: deveder-cli firmware download FILE\n"},
+    {"backup", "usage: deveder-cli backup FILE\nReads settings, WiFi and Bluetooth into one JSON file (mode 0600).\n"},
+    {"restore", "usage: deveder-cli restore [--with-identity] FILE\n"
+                "Checks the whole file, then Reads, applies the file's values and Writes each page, and Reads\n"
+                "again; what differs is listed. sn and bluetooth.address only with --with-identity.\n"},
+    {"doctor", "usage: deveder-cli doctor [--port PATH] [--json] [--root DIR]\n"},
+    {"names", "usage: deveder-cli names settings|wifi|bt\n"},
+};
 
 }  // namespace
 
@@ -60,16 +96,21 @@ int Usage(const std::string& message) {
 
 int CmdProbe(Session& session, const Args& args) {
   if (!args.empty()) return Usage("probe takes no arguments");
+  if (int rc = session.RequirePort()) return rc;
   ScopedPort port(OpenPrinterPort(session.Port()));
   if (!port.valid()) {
-    std::fprintf(stderr, "%s\n%s\n", LoadString(kStrUnconnectPrinter, session.Lang()).toUtf8().constData(),
+    std::fprintf(stderr, "probe: %s\n%s\n", LoadString(kStrUnconnectPrinter, session.Lang()).toUtf8().constData(),
                  LastOpenFailureReason(session.Port(), session.Lang()).toUtf8().constData());
     return kExitFailed;
   }
   char buffer[kLineBufferSize];
   PrinterInfo& info = session.Printer();
   if (ProbePrinterModel(port.get(), buffer, sizeof buffer, info) < 0) {
-    std::fprintf(stderr, "%s\n", kMsgConnectionLost.toUtf8().constData());
+    std::fprintf(stderr, "probe: %s\n", kMsgConnectionLost.toUtf8().constData());
+    return kExitFailed;
+  }
+  if (info.modelName[0] == '\0') {
+    std::fprintf(stderr, "probe: no answer to the model probe on %s\n", session.Port().c_str());
     return kExitFailed;
   }
   std::string languages;
@@ -97,42 +138,55 @@ int CmdNames(const Args& args) {
 int main(int argc, char** argv) {
   using namespace deveder::cli;
   Options options;
-  int i = 1;
-  for (; i < argc; ++i) {
+  Args words;  // the command and its arguments, options taken out
+  bool help = false;
+  for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     auto value = [&](const char* what) -> const char* {
-      if (i + 1 >= argc) {
-        Usage(std::string(what) + " needs a value");
-        std::exit(kExitUsage);
-      }
+      if (i + 1 >= argc) return nullptr;
+      (void)what;
       return argv[++i];
     };
+    if (a == "--") {
+      words.insert(words.end(), argv + i + 1, argv + argc);
+      break;
+    }
     if (a == "--help" || a == "-h") {
-      std::fputs(kHelp, stdout);
-      return kExitOk;
+      help = true;
     } else if (a == "--version") {
       std::printf("deveder-cli %s\n", deveder::kProgramVersion);
       return kExitOk;
-    } else if (a == "--port") options.port = value("--port");
-    else if (a == "--serial") options.serial = true;
-    else if (a == "--baud") {
-      const char* v = value("--baud");
-      char* end = nullptr;
-      long b = std::strtol(v, &end, 10);
-      if (!*v || *end || b <= 0 || b > 4000000) return Usage(std::string("bad --baud value: ") + v);
-      options.baud = static_cast<int>(b);
-    } else if (a == "--lang") {
-      const std::string v = value("--lang");
-      if (v == "zh") options.lang = deveder::kLangChinese;
-      else if (v == "en") options.lang = deveder::kLangEnglish;
+    } else if (a == "--port" || a == "--baud" || a == "--lang" || a == "--trace") {
+      const char* v = value(a.c_str());
+      if (!v) return Usage(a + " needs a value");
+      if (a == "--port") options.port = v;
+      else if (a == "--trace") options.traceFile = v;
+      else if (a == "--baud") {
+        char* end = nullptr;
+        long b = std::strtol(v, &end, 10);
+        if (!*v || *end || b <= 0 || b > 4000000) return Usage(std::string("bad --baud value: ") + v);
+        options.baud = static_cast<int>(b);
+      } else if (std::string(v) == "zh") options.lang = deveder::kLangChinese;
+      else if (std::string(v) == "en") options.lang = deveder::kLangEnglish;
       else return Usage("--lang takes zh or en");
-    } else if (a == "--trace") options.traceFile = value("--trace");
-    else if (a.rfind("--", 0) == 0) return Usage("unknown option " + a);
-    else break;
+    } else if (a == "--serial") {
+      options.serial = true;
+    } else {
+      words.push_back(a);
+    }
   }
-  if (i >= argc) return Usage("no command");
-  const std::string command = argv[i++];
-  Args args(argv + i, argv + argc);
+  if (help) {
+    for (const CommandHelp& h : kCommandHelp)
+      if (!words.empty() && words[0] == h.command) {
+        std::fputs(h.text, stdout);
+        return kExitOk;
+      }
+    std::fputs(kHelp, stdout);
+    return kExitOk;
+  }
+  if (words.empty()) return Usage("no command");
+  const std::string command = words[0];
+  Args args(words.begin() + 1, words.end());
   if (command == "ports") {
     if (!args.empty()) return Usage("ports takes no arguments");
     return CmdPorts(options);
@@ -148,13 +202,9 @@ int main(int argc, char** argv) {
   for (const auto& [name, handler] : table) {
     if (command != name) continue;
     Session session(options);
-    if (!session.ResolvePort()) {
-      std::fprintf(stderr, "%s (no port found%s)\n%s\n",
-                   deveder::LoadString(deveder::kStrUnconnectPrinter, session.Lang()).toUtf8().constData(),
-                   options.serial ? " in serial mode" : "; try --serial or --port",
-                   deveder::OpenFailureReason("", ENOENT, session.Lang()).toUtf8().constData());
-      return kExitFailed;
-    }
+    if (!session.TraceOk())
+      return Usage("cannot write the trace " + options.traceFile + ": " + session.TraceError());
+    // Each command checks its arguments, then asks the session for the port.
     return handler(session, args);
   }
   return Usage("unknown command " + command);

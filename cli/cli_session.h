@@ -27,6 +27,7 @@ class CliUi : public Ui {
   std::optional<QString> ChooseOpenFile(const QString& initialName, const QString& filter) override;
   bool failed = false;
   bool quiet = false;  // record only
+  std::string page;    // named before each message ("settings: Read OK")
   std::vector<QString> shown;
 };
 
@@ -58,8 +59,13 @@ class Session {
 
   int Lang() const { return lang_; }
   const std::string& Port() const { return port_; }
-  // Chooses the port (first of the walk when none given). False: none found.
-  bool ResolvePort();
+  // False when --trace named a file that cannot be written; `TraceError`
+  // then says why.
+  bool TraceOk() const { return options_.traceFile.empty() || trace_ != nullptr; }
+  const std::string& TraceError() const { return traceError_; }
+  // Chooses the port (first of the walk when none given), once every
+  // argument has been checked. kExitOk, or kExitFailed with the reason shown.
+  int RequirePort();
   PrinterInfo& Printer() { return printer_; }
   // The support trace's hook (empty without --trace).
   const std::function<void(bool, const char*, int)>& TraceHook() const { return traceHook_; }
@@ -71,7 +77,8 @@ class Session {
     CliUi ui;
     PageContext Context(Session& s);
   };
-  std::unique_ptr<Page> Open(std::unique_ptr<PageLogic> logic);
+  // `name` goes before each of its messages.
+  std::unique_ptr<Page> Open(std::unique_ptr<PageLogic> logic, const char* name = nullptr);
   // Presses a button of the page; returns the exit code it earned.
   int Press(Page& page, int buttonId);
 
@@ -81,6 +88,7 @@ class Session {
   std::string port_;
   PrinterInfo printer_;
   std::FILE* trace_ = nullptr;
+  std::string traceError_;
   std::function<void(bool, const char*, int)> traceHook_;
 };
 

@@ -1,29 +1,87 @@
-// settings / wifi / bt: read and write through the pages' own logic;
-// backup and restore of all three.
+// settings / wifi / bt: read and write through the pages' own logic and
+// mapping; backup and restore of all three.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cstdio>
 
 #include "cli/cli_commands.h"
-#include "cli/snapshot.h"
+#include "cli/page_map.h"
 #include "protocol/text_codec.h"
+#include "resources/strings.h"
 
 namespace deveder::cli {
 
 namespace {
 
-// NAME=VALUE arguments as printer bytes in the session's code page.
-bool ParseAssignments(const Args& args, int lang, Values& out, std::string& error) {
+using Edits = std::map<std::string, QString>;
+
+// NAME=VALUE arguments as typed.
+bool ParseAssignments(const Args& args, Edits& out, std::string& error) {
   for (const std::string& a : args) {
     std::size_t eq = a.find('=');
     if (eq == std::string::npos || eq == 0) {
       error = "expected NAME=VALUE, got " + a;
       return false;
     }
-    out[a.substr(0, eq)] = ToPrinterBytes(QString::fromUtf8(a.substr(eq + 1)), lang);
+    out[a.substr(0, eq)] = QString::fromUtf8(a.substr(eq + 1));
   }
   return true;
+}
+
+// Names every edit of a page that cannot be made before the printer is
+// asked anything: unknown and shown-only variables, and values that fit no
+// item of a list the page fills by itself. Empty when none.
+std::string CheckEdits(Session& session, const PageDef& def, const Edits& edits) {
+  std::string errors;
+  Edits known;
+  for (const auto& [name, value] : edits) {
+    if (!IsVar(def, name)) errors += "unknown variable " + name + " for " + def.command + "\n";
+    else if (IsShownOnly(def, name)) errors += name + " is shown only; the printer's value cannot be written\n";
+    else known[name] = value;
+  }
+  // On a page as the window creates it; a list the Read fills (the
+  // application list) is checked once the printer has been read.
+  auto scratch = session.Open(def.make());
+  for (const auto& [name, value] : known) {
+    const EditResult r = def.edit(*scratch->controls, name, value, session.Lang());
+    if (r.ok() || (r.fits.isEmpty() && r.error.rfind("fits no", 0) == 0)) continue;
+    errors += ApplyEdits(def, *scratch, {{name, value}}, session.Lang());
+  }
+  return errors;
+}
+
+// Runs one button of the page. A page that shows nothing on success gets
+// its line here, so every action ends with one.
+int PressAndSay(Session& session, Session::Page& page, int button, int okString) {
+  const std::size_t before = page.ui.shown.size();
+  const int rc = session.Press(page, button);
+  if (rc == kExitOk && page.ui.shown.size() == before) page.ui.ShowTimedMessage(LoadString(okString, session.Lang()), {});
+  return rc;
+}
+
+// Reads the page; on success `page` holds what the printer answered.
+int ReadPage(Session& session, Session::Page& page, const PageDef& def) {
+  return PressAndSay(session, page, def.readButton, kStrReadOk);
+}
+
+// The page's Write after `edits`; exit 1 when the Write stops before its
+// last line.
+int WritePage(Session& session, Session::Page& page, const PageDef& def) {
+  const WriteLines planned = def.plan(*page.logic, *page.controls, FormForFlag(session.Printer().namedFormFlag),
+                                      session.Lang());
+  if (!planned.stop.empty()) {
+    const int rc = session.Press(page, def.writeButton);
+    std::fprintf(stderr, "%s: Write stopped after %zu lines: %s\n", def.command, planned.lines.size(),
+                 planned.stop.c_str());
+    (void)rc;
+    return kExitFailed;
+  }
+  return PressAndSay(session, page, def.writeButton, kStrWriteOk);
 }
 
 int PageCommand(Session& session, const PageDef& def, const Args& args) {
@@ -35,40 +93,36 @@ int PageCommand(Session& session, const PageDef& def, const Args& args) {
       if (args[i] == "--json") json = true;
       else return Usage("unknown argument " + args[i]);
     }
-    auto page = session.Open(def.make());
+    if (int rc = session.RequirePort()) return rc;
+    auto page = session.Open(def.make(), def.command);
     int rc = ReadPage(session, *page, def);
     if (rc != kExitOk) return rc;
-    const Values values = CaptureWrite(session, *page, def);
-    std::fputs((json ? ValuesJson(def, values, session.Lang()) : ValuesText(def, values, session.Lang())).c_str(),
-               stdout);
+    const Values values = CurrentValues(session, *page, def);
+    const std::string text = json ? ValuesJson(def, values, session.Lang()) : ValuesText(def, values, session.Lang());
+    if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+      std::fprintf(stderr, "deveder-cli: cannot write the values to standard output\n");
+      return kExitFailed;
+    }
     return kExitOk;
   }
   if (verb == "write") {
-    Values changes;
+    Edits edits;
     std::string error;
     if (args.size() < 2) return Usage(std::string(def.command) + " write needs NAME=VALUE ...");
-    if (!ParseAssignments(Args(args.begin() + 1, args.end()), session.Lang(), changes, error)) return Usage(error);
-    // Names are checked before the printer is touched.
-    for (const auto& [name, value] : changes) {
-      bool known = false;
-      for (const char* v : def.vars) known = known || name == v;
-      if (!known) return Usage("unknown variable " + name + " for " + def.command);
-    }
-    auto page = session.Open(def.make());
+    if (!ParseAssignments(Args(args.begin() + 1, args.end()), edits, error)) return Usage(error);
+    error = CheckEdits(session, def, edits);
+    if (!error.empty()) return Usage(error.substr(0, error.size() - 1));
+    if (int rc = session.RequirePort()) return rc;
+    auto page = session.Open(def.make(), def.command);
     int rc = ReadPage(session, *page, def);
     if (rc != kExitOk) return rc;
-    rc = ApplyValues(session, *page, def, changes, error);
-    if (rc == kExitUsage) return Usage(error);
-    if (rc != kExitOk) {
-      std::fprintf(stderr, "deveder-cli: %s\n", error.c_str());
-      return rc;
-    }
-    return session.Press(*page, def.writeButton);
+    // Nothing is sent unless every edit fits.
+    error = ApplyEdits(def, *page, edits, session.Lang());
+    if (!error.empty()) return Usage(error.substr(0, error.size() - 1));
+    return WritePage(session, *page, def);
   }
   return Usage("unknown verb " + verb + " (read or write)");
 }
-
-const PageDef* const kAllPages[] = {&SettingsDef(), &WifiDef(), &BluetoothDef()};
 
 // Identity values stay unless asked for: a backup of one printer must not
 // clone its serial number or Bluetooth address onto another.
@@ -82,22 +136,33 @@ int CmdBluetooth(Session& session, const Args& args) { return PageCommand(sessio
 
 int CmdBackup(Session& session, const Args& args) {
   if (args.size() != 1) return Usage("backup needs FILE");
+  if (int rc = session.RequirePort()) return rc;
   QJsonObject all;
-  for (const PageDef* def : kAllPages) {
-    auto page = session.Open(def->make());
+  for (const PageDef* def : AllPages()) {
+    auto page = session.Open(def->make(), def->command);
     int rc = ReadPage(session, *page, *def);
     if (rc != kExitOk) return rc;
-    const Values values = CaptureWrite(session, *page, *def);
+    const Values values = CurrentValues(session, *page, *def);
     all.insert(QString::fromLatin1(def->jsonKey),
                QJsonDocument::fromJson(QByteArray::fromStdString(ValuesJson(*def, values, session.Lang()))).object());
   }
-  QFile out(QString::fromStdString(args[0]));
-  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+  // The file holds WiFi passwords and the Bluetooth PIN: its owner alone
+  // may read it.
+  const int fd = ::open(args[0].c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  QFile out;
+  if (fd < 0 || ::fchmod(fd, 0600) != 0 || !out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+    if (fd >= 0) ::close(fd);
     std::fprintf(stderr, "deveder-cli: cannot write %s\n", args[0].c_str());
     return kExitFailed;
   }
-  out.write(QJsonDocument(all).toJson(QJsonDocument::Indented));
-  return out.error() == QFileDevice::NoError ? kExitOk : kExitFailed;
+  const QByteArray bytes = QJsonDocument(all).toJson(QJsonDocument::Indented);
+  const bool written = out.write(bytes) == bytes.size() && out.flush();
+  out.close();
+  if (!written) {
+    std::fprintf(stderr, "deveder-cli: cannot write %s\n", args[0].c_str());
+    return kExitFailed;
+  }
+  return kExitOk;
 }
 
 int CmdRestore(Session& session, const Args& args) {
@@ -117,43 +182,48 @@ int CmdRestore(Session& session, const Args& args) {
   QJsonParseError perr{};
   const QJsonDocument doc = QJsonDocument::fromJson(in.readAll(), &perr);
   if (perr.error != QJsonParseError::NoError || !doc.isObject()) return Usage(file + " is not a backup (JSON object)");
-  int result = kExitOk;
-  for (const PageDef* def : kAllPages) {
+  // Every page's edits are checked before the first is sent.
+  std::vector<std::pair<const PageDef*, Edits>> plans;
+  std::string errors;
+  for (const PageDef* def : AllPages()) {
     const QJsonObject saved = doc.object().value(QString::fromLatin1(def->jsonKey)).toObject();
     if (saved.isEmpty()) continue;
-    Values changes;
+    Edits edits;
     for (const char* name : def->vars) {
       const QJsonValue v = saved.value(QString::fromLatin1(name));
-      bool shownOnly = false;
-      for (auto [n, id] : def->shownOnly) shownOnly = shownOnly || std::string(n) == name;
-      if (!v.isString() || shownOnly || (IsIdentity(name) && !withIdentity)) continue;
-      changes[name] = ToPrinterBytes(v.toString(), session.Lang());
+      if (!v.isString() || IsShownOnly(*def, name) || (IsIdentity(name) && !withIdentity)) continue;
+      edits[name] = v.toString();
     }
-    auto page = session.Open(def->make());
+    errors += CheckEdits(session, *def, edits);
+    plans.emplace_back(def, std::move(edits));
+  }
+  if (!errors.empty()) return Usage(file + ": " + errors.substr(0, errors.size() - 1));
+  if (int rc = session.RequirePort()) return rc;
+  int result = kExitOk;
+  for (const auto& [def, edits] : plans) {
+    auto page = session.Open(def->make(), def->command);
     int rc = ReadPage(session, *page, *def);
     if (rc != kExitOk) return rc;
-    std::string error;
-    rc = ApplyValues(session, *page, *def, changes, error);
-    if (rc != kExitOk) {
-      std::fprintf(stderr, "deveder-cli: %s: %s\n", def->command, error.c_str());
-      return rc == kExitUsage ? kExitFailed : rc;
+    const std::string error = ApplyEdits(*def, *page, edits, session.Lang());
+    if (!error.empty()) {
+      std::fprintf(stderr, "deveder-cli: %s", error.c_str());
+      return kExitFailed;
     }
-    rc = session.Press(*page, def->writeButton);
+    rc = WritePage(session, *page, *def);
     if (rc != kExitOk) return rc;
     // Read again and compare with the file.
-    auto check = session.Open(def->make());
+    const Values wanted = CurrentValues(session, *page, *def);
+    auto check = session.Open(def->make(), def->command);
     rc = ReadPage(session, *check, *def);
     if (rc != kExitOk) return rc;
-    const Values now = CaptureWrite(session, *check, *def);
-    for (const auto& [name, value] : changes) {
-      auto it = now.find(name);
-      if (it == now.end() || it->second != value) {
-        std::fprintf(stderr, "differs: %s: file \"%s\", printer \"%s\"\n", name.c_str(),
-                     FromPrinterBytes(value.value_or(""), session.Lang()).toUtf8().constData(),
-                     it == now.end() || !it->second ? "(nothing)"
-                                                    : FromPrinterBytes(*it->second, session.Lang()).toUtf8().constData());
-        result = kExitFailed;
-      }
+    const Values now = CurrentValues(session, *check, *def);
+    for (const auto& [name, value] : edits) {
+      const auto want = wanted.find(name);
+      const auto it = now.find(name);
+      if (want == wanted.end() || it == now.end() || it->second == want->second) continue;
+      std::fprintf(stderr, "differs: %s: file \"%s\", printer \"%s\"\n", name.c_str(), value.toUtf8().constData(),
+                   !it->second ? "(nothing)" : FromPrinterBytes(*it->second, session.Lang()).toUtf8().constData());
+      result = kExitFailed;
     }
   }
   return result;
