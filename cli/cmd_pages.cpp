@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/cli_commands.h"
@@ -49,7 +50,8 @@ std::string CheckEdits(Session& session, const PageDef& def, const Edits& edits)
   auto scratch = session.Open(def.make());
   for (const auto& [name, value] : known) {
     const EditResult r = def.edit(*scratch->controls, name, value, session.Lang());
-    if (r.ok() || (r.fits.isEmpty() && r.error.rfind("fits no", 0) == 0)) continue;
+    const bool later = std::find(def.filledByRead.begin(), def.filledByRead.end(), name) != def.filledByRead.end();
+    if (r.ok() || (later && r.error.rfind("fits no", 0) == 0)) continue;
     errors += ApplyEdits(def, *scratch, {{name, value}}, session.Lang());
   }
   return errors;

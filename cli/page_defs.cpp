@@ -22,6 +22,7 @@ const PageDef& SettingsDef() {
       SettingsVariables(),
       {},
       [] { return std::unique_ptr<PageLogic>(std::make_unique<SettingsPage>()); },
+      {"app"},
       [](const PageLogic& logic, const ControlModel& c, LineForm form, int lang) {
         const auto& page = static_cast<const SettingsPage&>(logic);
         SettingsWritePlan plan = BuildSettingsWrite(c, form, lang, &page.LastRead());
@@ -47,6 +48,7 @@ const PageDef& WifiDef() {
       WifiVariables(),
       {{"wlan.mac", wifi::kMacBox}, {"wlan.lip", wifi::kLocalIp}},
       [] { return std::unique_ptr<PageLogic>(std::make_unique<WifiPage>()); },
+      {},
       [](const PageLogic& logic, const ControlModel& c, LineForm form, int lang) {
         const auto& page = static_cast<const WifiPage&>(logic);
         WifiWritePlan plan = BuildWifiWrite(c, form, lang, &page.LastRead());
@@ -67,6 +69,7 @@ const PageDef& BluetoothDef() {
       BluetoothVariables(),
       {},
       [] { return std::unique_ptr<PageLogic>(std::make_unique<BluetoothPage>()); },
+      {},
       [](const PageLogic& logic, const ControlModel& c, LineForm form, int lang) {
         const auto& page = static_cast<const BluetoothPage&>(logic);
         BluetoothWritePlan plan = BuildBluetoothWrite(c, form, lang, &page.LastRead());

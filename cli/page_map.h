@@ -32,6 +32,9 @@ struct PageDef {
   std::vector<const char*> vars;                        // in output order
   std::vector<std::pair<const char*, int>> shownOnly;   // never written: the control shown
   std::function<std::unique_ptr<PageLogic>()> make;
+  // Lists the Read fills from what the printer is: an edit of one can be
+  // checked only after the Read.
+  std::vector<const char*> filledByRead;
   // What the page's Write would send now.
   std::function<WriteLines(const PageLogic&, const ControlModel&, LineForm, int lang)> plan;
   // A user's edit of one variable.
