@@ -46,6 +46,10 @@ std::optional<QString> CliUi::ChooseOpenFile(const QString&, const QString&) { r
 
 void CliControls::SetProgress(int id, int position) {
   MemoryControls::SetProgress(id, position);
+  ShowProgress(position);
+}
+
+void CliControls::ShowProgress(int position) {
   if (position == lastShown_) return;
   lastShown_ = position;
   if (isatty(STDERR_FILENO)) {
@@ -55,9 +59,17 @@ void CliControls::SetProgress(int id, int position) {
                  std::string(static_cast<std::size_t>(width - filled), ' ').c_str(), position);
     barOpen_ = true;
   } else {
-    std::fprintf(stderr, "%d%%\n", position);
+    // A log gets one line per tenth at most.
+    const int step = std::max(0, std::min(10, position / 10));
+    if (step <= lastStep_) return;
+    lastStep_ = step;
+    std::fprintf(stderr, "%d%%\n", step * 10);
   }
   std::fflush(stderr);
+}
+
+void CliControls::CompleteProgress() {
+  if (lastShown_ >= 0 && lastShown_ < 100) ShowProgress(100);
 }
 
 void CliControls::SetVisible(int id, bool visible) {
@@ -154,6 +166,7 @@ int Session::Press(Page& page, int buttonId) {
   page.ui.failed = false;
   PageContext ctx = page.Context(*this);
   page.logic->OnControl(buttonId, ControlEvent::Clicked, ctx);
+  if (!page.ui.failed) page.controls->CompleteProgress();
   page.controls->FinishProgress();
   return page.ui.failed ? kExitFailed : kExitOk;
 }

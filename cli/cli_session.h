@@ -38,9 +38,13 @@ class CliControls : public MemoryControls {
   void SetProgress(int id, int position) override;
   void SetVisible(int id, bool visible) override;
   void FinishProgress();
+  // After an action that succeeded: a progress shown ends at 100 %.
+  void CompleteProgress();
 
  private:
+  void ShowProgress(int position);
   int lastShown_ = -1;
+  int lastStep_ = -1;  // off a terminal: the last tenth shown
   bool barOpen_ = false;
 };
 
