@@ -8,7 +8,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "cli/cli_commands.h"
 #include "cli/page_map.h"
@@ -151,8 +153,10 @@ int CmdBackup(Session& session, const Args& args) {
   // The file holds WiFi passwords and the Bluetooth PIN: its owner alone
   // may read it.
   const int fd = ::open(args[0].c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  struct stat st {};
+  const bool modeOk = fd >= 0 && ::fstat(fd, &st) == 0 && (!S_ISREG(st.st_mode) || ::fchmod(fd, 0600) == 0);
   QFile out;
-  if (fd < 0 || ::fchmod(fd, 0600) != 0 || !out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+  if (!modeOk || !out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
     if (fd >= 0) ::close(fd);
     std::fprintf(stderr, "deveder-cli: cannot write %s\n", args[0].c_str());
     return kExitFailed;
@@ -176,29 +180,61 @@ int CmdRestore(Session& session, const Args& args) {
     else return Usage("restore takes one FILE");
   }
   if (file.empty()) return Usage("restore needs FILE");
+  // A backup is a small regular file: a device or a pipe is never read.
+  constexpr qint64 kMaxBackupBytes = 1 << 20;
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) {
+    std::fprintf(stderr, "deveder-cli: cannot read %s: %s\n", file.c_str(), std::strerror(errno));
+    return kExitFailed;
+  }
+  if (!S_ISREG(st.st_mode)) return Usage(file + " is not a regular file");
+  if (st.st_size > kMaxBackupBytes) return Usage(file + " is larger than a backup can be (1 MiB)");
   QFile in(QString::fromStdString(file));
   if (!in.open(QIODevice::ReadOnly)) {
     std::fprintf(stderr, "deveder-cli: cannot read %s\n", file.c_str());
     return kExitFailed;
   }
   QJsonParseError perr{};
-  const QJsonDocument doc = QJsonDocument::fromJson(in.readAll(), &perr);
+  const QJsonDocument doc = QJsonDocument::fromJson(in.read(kMaxBackupBytes), &perr);
+  in.close();
   if (perr.error != QJsonParseError::NoError || !doc.isObject()) return Usage(file + " is not a backup (JSON object)");
-  // Every page's edits are checked before the first is sent.
-  std::vector<std::pair<const PageDef*, Edits>> plans;
+  // The whole file is checked before anything is sent: each key that
+  // cannot be used is named.
   std::string errors;
+  const QJsonObject top = doc.object();
+  for (auto it = top.begin(); it != top.end(); ++it) {
+    const bool known = std::any_of(AllPages().begin(), AllPages().end(),
+                                   [&](const PageDef* d) { return it.key() == QLatin1String(d->jsonKey); });
+    if (!known) errors += "unknown page " + it.key().toStdString() + " (settings, wifi or bluetooth)\n";
+    else if (!it.value().isObject()) errors += it.key().toStdString() + " is not an object of NAME: value\n";
+  }
+  std::vector<std::pair<const PageDef*, Edits>> plans;
   for (const PageDef* def : AllPages()) {
-    const QJsonObject saved = doc.object().value(QString::fromLatin1(def->jsonKey)).toObject();
+    const QJsonObject saved = top.value(QString::fromLatin1(def->jsonKey)).toObject();
     if (saved.isEmpty()) continue;
     Edits edits;
-    for (const char* name : def->vars) {
-      const QJsonValue v = saved.value(QString::fromLatin1(name));
-      if (!v.isString() || IsShownOnly(*def, name) || (IsIdentity(name) && !withIdentity)) continue;
-      edits[name] = v.toString();
+    for (auto it = saved.begin(); it != saved.end(); ++it) {
+      const std::string name = it.key().toStdString();
+      const std::string where = std::string(def->jsonKey) + "." + name;
+      if (!IsVar(*def, name)) {
+        errors += "unknown variable " + where + "\n";
+      } else if (it.value().isNull()) {
+        // A value the printer's Write would not send: nothing to restore.
+      } else if (!it.value().isString()) {
+        errors += where + " is not text (values are JSON strings)\n";
+      } else if (IsShownOnly(*def, name)) {
+        std::fprintf(stderr, "restore: %s not written: shown only\n", where.c_str());
+      } else if (IsIdentity(name) && !withIdentity) {
+        std::fprintf(stderr, "restore: %s not written: it names one printer (--with-identity writes it)\n",
+                     where.c_str());
+      } else {
+        edits[name] = it.value().toString();
+      }
     }
     errors += CheckEdits(session, *def, edits);
-    plans.emplace_back(def, std::move(edits));
+    if (!edits.empty()) plans.emplace_back(def, std::move(edits));
   }
+  if (errors.empty() && plans.empty()) errors = "no value to restore\n";
   if (!errors.empty()) return Usage(file + ": " + errors.substr(0, errors.size() - 1));
   if (int rc = session.RequirePort()) return rc;
   int result = kExitOk;
