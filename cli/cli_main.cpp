@@ -1,5 +1,7 @@
 // deveder-cli: every page action from the command line, over the same page
 // logic as the window.
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +11,7 @@
 #include "cli/cli_commands.h"
 #include "cli/page_map.h"
 #include "link/port.h"
+#include "link/port_walk.h"
 #include "pages/core/port_cause.h"
 #include "protocol/command_line.h"
 #include "protocol/printer_info.h"
@@ -35,7 +38,8 @@ const char kHelp[] =
     "  font download [--kind standard|extended|demo] FILE\n"
     "  firmware download FILE\n"
     "  backup FILE                             settings, WiFi and Bluetooth Reads into one JSON file\n"
-    "  restore [--with-identity] FILE          Read, apply the file's values, Write, Read again; report what differs\n"
+    "  restore [--with-identity] FILE          check the file, then Read, apply its values, Write, Read again\n"
+    "  verify FILE                             Read and compare with a backup; exit 1 with the differences listed\n"
     "  doctor [--port PATH] [--json] [--root DIR]\n"
     "                                          check groups, ports, drivers and services; probe each port that opens\n"
     "                                          (--root: read /sys, /dev, /proc, /etc and /run below DIR)\n"
@@ -47,6 +51,8 @@ const char kHelp[] =
     "  --baud N       serial speed for the firmware download (default 9600)\n"
     "  --lang zh|en   act as a Chinese (2052) or other (1033) system (default: from the locale)\n"
     "  --trace FILE   write every byte sent and received, with times, as text\n"
+    "  --all          probe, PAGE read, backup DIR, restore FILE, verify FILE on every printer in turn: each\n"
+    "                 --port given, or every port of the walk; a summary line per port; exit 1 if any failed\n"
     "\n"
     "  --version      print the version and exit\n"
     "  --help         this text; after a command, that command's\n"
@@ -83,6 +89,8 @@ const CommandHelp kCommandHelp[] = {
     {"restore", "usage: deveder-cli restore [--with-identity] FILE\n"
                 "Checks the whole file, then Reads, applies the file's values and Writes each page, and Reads\n"
                 "again; what differs is listed. sn and bluetooth.address only with --with-identity.\n"},
+    {"verify", "usage: deveder-cli verify [--all] FILE\nReads the pages the backup FILE holds and compares them\n"
+               "with it: exit 0 when equal, 1 with each difference on standard output.\n"},
     {"doctor", "usage: deveder-cli doctor [--port PATH] [--json] [--root DIR]\n"},
     {"names", "usage: deveder-cli names settings|wifi|bt\n"},
 };
@@ -133,6 +141,64 @@ int CmdNames(const Args& args) {
   return Usage("names: unknown page " + args[0]);
 }
 
+using Handler = int (*)(Session&, const Args&);
+
+// Runs one command on every printer in turn: each port given with --port,
+// or else every port of the walk. One failing does not stop the others; a
+// summary line per port ends the run.
+int RunOnAll(const Options& options, std::vector<std::string> ports, const std::string& command, Handler handler,
+             const Args& args) {
+  const bool allowed = command == "probe" || command == "backup" || command == "restore" || command == "verify" ||
+                       ((command == "settings" || command == "wifi" || command == "bt") && !args.empty() &&
+                        args[0] == "read");
+  if (!allowed) return Usage("--all runs probe, PAGE read, backup DIR, restore FILE and verify FILE");
+  if (!options.traceFile.empty()) return Usage("--trace follows one printer; it cannot be used with --all");
+  struct stat st {};
+  if (command == "backup" && (args.size() != 1 || ::stat(args[0].c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+    return Usage("backup --all needs a directory, where each printer gets a file named after its port");
+  if (ports.empty()) {
+    auto source = MakeSystemDeviceSource();
+    PortTable table;
+    ListPrinterPorts(table, *source, options.serial);
+    for (int i = 0; i < table.count; ++i) ports.push_back(table.paths[static_cast<std::size_t>(i)]);
+  }
+  if (ports.empty()) {
+    std::fprintf(stderr, "deveder-cli: no port found%s\n", options.serial ? " in serial mode" : "; try --serial or --port");
+    return kExitFailed;
+  }
+  struct Result {
+    std::string port, model;
+    int rc;
+  };
+  std::vector<Result> results;
+  for (const std::string& port : ports) {
+    Options one = options;
+    one.port = port;
+    Args theseArgs = args;
+    if (command == "backup") {
+      std::string name = port;
+      for (char& c : name)
+        if (c == '/' || c == ':') c = '_';
+      theseArgs[0] = args[0] + "/" + name.substr(name.find_first_not_of('_')) + ".json";
+    }
+    std::printf("== %s\n", port.c_str());
+    std::fflush(stdout);
+    Session session(one);
+    const int rc = handler(session, theseArgs);
+    // A usage error is the same on every printer: there is no use going on.
+    if (rc == kExitUsage) return rc;
+    results.push_back({port, session.Printer().modelName, rc});
+  }
+  int failed = 0;
+  for (const Result& r : results) {
+    std::printf("%s  %s  %s\n", r.port.c_str(), r.model.empty() ? "(no model)" : r.model.c_str(),
+                r.rc == kExitOk ? "OK" : "FAILED");
+    failed += r.rc == kExitOk ? 0 : 1;
+  }
+  if (std::fflush(stdout) != 0) return kExitFailed;
+  return failed ? kExitFailed : kExitOk;
+}
+
 }  // namespace deveder::cli
 
 int main(int argc, char** argv) {
@@ -140,6 +206,8 @@ int main(int argc, char** argv) {
   Options options;
   Args words;  // the command and its arguments, options taken out
   bool help = false;
+  bool all = false;
+  std::vector<std::string> ports;  // every --port given
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     auto value = [&](const char* what) -> const char* {
@@ -159,7 +227,10 @@ int main(int argc, char** argv) {
     } else if (a == "--port" || a == "--baud" || a == "--lang" || a == "--trace") {
       const char* v = value(a.c_str());
       if (!v) return Usage(a + " needs a value");
-      if (a == "--port") options.port = v;
+      if (a == "--port") {
+        options.port = v;
+        ports.push_back(v);
+      }
       else if (a == "--trace") options.traceFile = v;
       else if (a == "--baud") {
         char* end = nullptr;
@@ -171,6 +242,8 @@ int main(int argc, char** argv) {
       else return Usage("--lang takes zh or en");
     } else if (a == "--serial") {
       options.serial = true;
+    } else if (a == "--all") {
+      all = true;
     } else {
       words.push_back(a);
     }
@@ -197,10 +270,12 @@ int main(int argc, char** argv) {
   const std::pair<const char*, Handler> table[] = {
       {"probe", CmdProbe},     {"settings", CmdSettings}, {"wifi", CmdWifi},         {"bt", CmdBluetooth},
       {"test", CmdTest},       {"font", CmdFont},         {"firmware", CmdFirmware}, {"backup", CmdBackup},
-      {"restore", CmdRestore},
+      {"restore", CmdRestore}, {"verify", CmdVerify},
   };
+  if (ports.size() > 1 && !all) return Usage("--port given more than once (with --all, each is a printer)");
   for (const auto& [name, handler] : table) {
     if (command != name) continue;
+    if (all) return RunOnAll(options, ports, command, handler, args);
     Session session(options);
     if (!session.TraceOk())
       return Usage("cannot write the trace " + options.traceFile + ": " + session.TraceError());

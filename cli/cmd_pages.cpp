@@ -132,6 +132,43 @@ int PageCommand(Session& session, const PageDef& def, const Args& args) {
 // clone its serial number or Bluetooth address onto another.
 bool IsIdentity(const std::string& name) { return name == "sn" || name == "bluetooth.address"; }
 
+// Reads a backup file into `top`: a regular file of a backup's size holding
+// one JSON object. kExitOk, or the exit code with the reason shown.
+int LoadBackup(const std::string& file, QJsonObject& top) {
+  // A device or a pipe is never read.
+  constexpr qint64 kMaxBackupBytes = 1 << 20;
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) {
+    std::fprintf(stderr, "deveder-cli: cannot read %s: %s\n", file.c_str(), std::strerror(errno));
+    return kExitFailed;
+  }
+  if (!S_ISREG(st.st_mode)) return Usage(file + " is not a regular file");
+  if (st.st_size > kMaxBackupBytes) return Usage(file + " is larger than a backup can be (1 MiB)");
+  QFile in(QString::fromStdString(file));
+  if (!in.open(QIODevice::ReadOnly)) {
+    std::fprintf(stderr, "deveder-cli: cannot read %s\n", file.c_str());
+    return kExitFailed;
+  }
+  QJsonParseError perr{};
+  const QJsonDocument doc = QJsonDocument::fromJson(in.read(kMaxBackupBytes), &perr);
+  in.close();
+  if (perr.error != QJsonParseError::NoError || !doc.isObject()) return Usage(file + " is not a backup (JSON object)");
+  top = doc.object();
+  return kExitOk;
+}
+
+// The top-level keys of a backup that name no page, or hold no object.
+std::string CheckPages(const QJsonObject& top) {
+  std::string errors;
+  for (auto it = top.begin(); it != top.end(); ++it) {
+    const bool known = std::any_of(AllPages().begin(), AllPages().end(),
+                                   [&](const PageDef* d) { return it.key() == QLatin1String(d->jsonKey); });
+    if (!known) errors += "unknown page " + it.key().toStdString() + " (settings, wifi or bluetooth)\n";
+    else if (!it.value().isObject()) errors += it.key().toStdString() + " is not an object of NAME: value\n";
+  }
+  return errors;
+}
+
 }  // namespace
 
 int CmdSettings(Session& session, const Args& args) { return PageCommand(session, SettingsDef(), args); }
@@ -180,34 +217,11 @@ int CmdRestore(Session& session, const Args& args) {
     else return Usage("restore takes one FILE");
   }
   if (file.empty()) return Usage("restore needs FILE");
-  // A backup is a small regular file: a device or a pipe is never read.
-  constexpr qint64 kMaxBackupBytes = 1 << 20;
-  struct stat st {};
-  if (::stat(file.c_str(), &st) != 0) {
-    std::fprintf(stderr, "deveder-cli: cannot read %s: %s\n", file.c_str(), std::strerror(errno));
-    return kExitFailed;
-  }
-  if (!S_ISREG(st.st_mode)) return Usage(file + " is not a regular file");
-  if (st.st_size > kMaxBackupBytes) return Usage(file + " is larger than a backup can be (1 MiB)");
-  QFile in(QString::fromStdString(file));
-  if (!in.open(QIODevice::ReadOnly)) {
-    std::fprintf(stderr, "deveder-cli: cannot read %s\n", file.c_str());
-    return kExitFailed;
-  }
-  QJsonParseError perr{};
-  const QJsonDocument doc = QJsonDocument::fromJson(in.read(kMaxBackupBytes), &perr);
-  in.close();
-  if (perr.error != QJsonParseError::NoError || !doc.isObject()) return Usage(file + " is not a backup (JSON object)");
+  QJsonObject top;
+  if (int rc = LoadBackup(file, top)) return rc;
   // The whole file is checked before anything is sent: each key that
   // cannot be used is named.
-  std::string errors;
-  const QJsonObject top = doc.object();
-  for (auto it = top.begin(); it != top.end(); ++it) {
-    const bool known = std::any_of(AllPages().begin(), AllPages().end(),
-                                   [&](const PageDef* d) { return it.key() == QLatin1String(d->jsonKey); });
-    if (!known) errors += "unknown page " + it.key().toStdString() + " (settings, wifi or bluetooth)\n";
-    else if (!it.value().isObject()) errors += it.key().toStdString() + " is not an object of NAME: value\n";
-  }
+  std::string errors = CheckPages(top);
   std::vector<std::pair<const PageDef*, Edits>> plans;
   for (const PageDef* def : AllPages()) {
     const QJsonObject saved = top.value(QString::fromLatin1(def->jsonKey)).toObject();
@@ -265,6 +279,63 @@ int CmdRestore(Session& session, const Args& args) {
     }
   }
   return result;
+}
+
+}  // namespace deveder::cli
+
+namespace deveder::cli {
+
+int CmdVerify(Session& session, const Args& args) {
+  if (args.size() != 1) return Usage("verify needs FILE");
+  QJsonObject top;
+  if (int rc = LoadBackup(args[0], top)) return rc;
+  std::string errors = CheckPages(top);
+  for (const PageDef* def : AllPages()) {
+    const QJsonObject saved = top.value(QString::fromLatin1(def->jsonKey)).toObject();
+    for (auto it = saved.begin(); it != saved.end(); ++it) {
+      const std::string where = std::string(def->jsonKey) + "." + it.key().toStdString();
+      if (!IsVar(*def, it.key().toStdString())) errors += "unknown variable " + where + "\n";
+      else if (!it.value().isString() && !it.value().isNull()) errors += where + " is not text or null\n";
+    }
+  }
+  if (errors.empty() && top.isEmpty()) errors = "no value to compare\n";
+  if (!errors.empty()) return Usage(args[0] + ": " + errors.substr(0, errors.size() - 1));
+  if (int rc = session.RequirePort()) return rc;
+  int differences = 0;
+  for (const PageDef* def : AllPages()) {
+    if (!top.contains(QString::fromLatin1(def->jsonKey))) continue;
+    const QJsonObject saved = top.value(QString::fromLatin1(def->jsonKey)).toObject();
+    auto page = session.Open(def->make(), def->command);
+    if (int rc = ReadPage(session, *page, *def)) return rc;
+    const Values now = CurrentValues(session, *page, *def);
+    for (auto it = saved.begin(); it != saved.end(); ++it) {
+      const std::string name = it.key().toStdString();
+      // What the page only shows may change by itself (an address given out
+      // by DHCP): it is not compared.
+      if (IsShownOnly(*def, name)) continue;
+      const std::optional<std::string>& value = now.at(name);
+      const std::optional<QString> printer =
+          value ? std::optional<QString>(FromPrinterBytes(*value, session.Lang())) : std::nullopt;
+      const std::optional<QString> file =
+          it.value().isNull() ? std::nullopt : std::optional<QString>(it.value().toString());
+      if (printer == file) continue;
+      ++differences;
+      std::printf("%s.%s: file %s, printer %s\n", def->jsonKey, name.c_str(),
+                  file ? ("\"" + file->toStdString() + "\"").c_str() : "(not sent)",
+                  printer ? ("\"" + printer->toStdString() + "\"").c_str() : "(not sent)");
+    }
+  }
+  if (std::fflush(stdout) != 0) {
+    std::fprintf(stderr, "deveder-cli: cannot write the differences to standard output\n");
+    return kExitFailed;
+  }
+  if (differences == 0) {
+    std::fprintf(stderr, "verify: the printer holds what %s holds\n", args[0].c_str());
+    return kExitOk;
+  }
+  std::fprintf(stderr, "verify: %d value%s differ%s from %s\n", differences, differences == 1 ? "" : "s",
+               differences == 1 ? "s" : "", args[0].c_str());
+  return kExitFailed;
 }
 
 }  // namespace deveder::cli
