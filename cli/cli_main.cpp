@@ -29,10 +29,10 @@ const char kHelp[] =
     "commands:\n"
     "  ports                                   the port walk's paths, one a line (USB mode, or serial with --serial)\n"
     "  probe                                   the model probe; prints model name, model number, language mask, form\n"
-    "  settings read [--json]\n"
+    "  settings read [--json] [--replies]      --replies: each request and the printer's answer as received\n"
     "  settings write NAME=VALUE ...\n"
-    "  wifi read [--json]      | wifi write NAME=VALUE ...\n"
-    "  bt read [--json]        | bt write NAME=VALUE ...\n"
+    "  wifi read [--json] [--replies]  | wifi write NAME=VALUE ...\n"
+    "  bt read [--json] [--replies]    | bt write NAME=VALUE ...\n"
     "  test testpage|bluetooth|demo|hexdump|raw|mark|calibrate\n"
     "  test factory-default [--yes]            asks on a terminal; needs --yes otherwise\n"
     "  font download [--kind standard|extended|demo] FILE\n"
@@ -70,15 +70,15 @@ const CommandHelp kCommandHelp[] = {
     {"ports", "usage: deveder-cli ports [--serial]\nThe port walk's paths, one a line.\n"},
     {"probe", "usage: deveder-cli probe [--port PATH]\nSends the model probe; prints model name, model number,\n"
               "language mask and line form. Exit 1 when the printer gives no answer.\n"},
-    {"settings", "usage: deveder-cli settings read [--json]\n       deveder-cli settings write NAME=VALUE ...\n"
+    {"settings", "usage: deveder-cli settings read [--json] [--replies]\n       deveder-cli settings write NAME=VALUE ...\n"
                  "read: the values the page's Write would send after a Read.\n"
                  "write: Read, change exactly the named controls, then send what the window's Write sends.\n"
                  "An empty value empties an edit (mfg= is sent empty; sn= is not sent). A list takes one of its\n"
                  "items, a choice 0 or 1. Names: deveder-cli names settings.\n"},
-    {"wifi", "usage: deveder-cli wifi read [--json]\n       deveder-cli wifi write NAME=VALUE ...\n"
+    {"wifi", "usage: deveder-cli wifi read [--json] [--replies]\n       deveder-cli wifi write NAME=VALUE ...\n"
              "wlan.mode 1|2|3, wlan.dhcp 0|1, wlan.apac 0|1, wlan.ap and wlan.sta up to five comma-separated\n"
              "fields (SSID,password,address,mask,gateway). wlan.mac and wlan.lip are shown only.\n"},
-    {"bt", "usage: deveder-cli bt read [--json]\n       deveder-cli bt write NAME=VALUE ...\n"
+    {"bt", "usage: deveder-cli bt read [--json] [--replies]\n       deveder-cli bt write NAME=VALUE ...\n"
            "Every value must be non-empty; bluetooth.baud and bluetooth.cod take one of their list's items.\n"},
     {"test", "usage: deveder-cli test testpage|bluetooth|demo|hexdump|raw|mark|calibrate\n"
              "       deveder-cli test factory-default [--yes]\n"

@@ -114,6 +114,17 @@ Session::~Session() {
   if (trace_) std::fclose(trace_);
 }
 
+void Session::RecordExchanges() {
+  SetPortTraceHook([this](bool sent, const char* bytes, int count) {
+    if (traceHook_) traceHook_(sent, bytes, count);
+    const std::string chunk(bytes, static_cast<std::size_t>(std::max(count, 0)));
+    // A send after a reply starts the next exchange; bytes before any send
+    // were not asked for.
+    if (exchanges_.empty() || (sent && !exchanges_.back().received.empty())) exchanges_.push_back({});
+    (sent ? exchanges_.back().sent : exchanges_.back().received) += chunk;
+  });
+}
+
 int Session::RequirePort() {
   if (!options_.port.empty()) {
     port_ = options_.port;

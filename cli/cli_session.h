@@ -71,6 +71,15 @@ class Session {
   // argument has been checked. kExitOk, or kExitFailed with the reason shown.
   int RequirePort();
   PrinterInfo& Printer() { return printer_; }
+  // One request as sent and the bytes that came back before the next.
+  struct Exchange {
+    std::string sent;
+    std::string received;
+  };
+  // From now on, every exchange with the printer is kept.
+  void RecordExchanges();
+  const std::vector<Exchange>& Exchanges() const { return exchanges_; }
+
   // The support trace's hook (empty without --trace).
   const std::function<void(bool, const char*, int)>& TraceHook() const { return traceHook_; }
 
@@ -93,6 +102,7 @@ class Session {
   PrinterInfo printer_;
   std::FILE* trace_ = nullptr;
   std::string traceError_;
+  std::vector<Exchange> exchanges_;
   std::function<void(bool, const char*, int)> traceHook_;
 };
 

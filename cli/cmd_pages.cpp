@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
@@ -68,6 +69,37 @@ int PressAndSay(Session& session, Session::Page& page, int button, int okString)
   return rc;
 }
 
+// Bytes as a quoted text: printable ASCII as it is, the rest escaped.
+std::string Escaped(const std::string& bytes) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out = "\"";
+  for (unsigned char c : bytes) {
+    if (c == '"' || c == '\\') out += {'\\', static_cast<char>(c)};
+    else if (c == '\r') out += "\\r";
+    else if (c == '\n') out += "\\n";
+    else if (c >= 0x20 && c < 0x7F) out += static_cast<char>(c);
+    else out += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+  }
+  return out + "\"";
+}
+
+// The values, and beside them each request of the Read as sent and the
+// printer's answer as it came (for a support ticket).
+std::string WithReplies(const std::string& values, bool json, const std::vector<Session::Exchange>& exchanges) {
+  if (json) {
+    QJsonArray list;
+    for (const Session::Exchange& x : exchanges)
+      list.append(QJsonObject{{QStringLiteral("sent"), QString::fromStdString(Escaped(x.sent))},
+                              {QStringLiteral("received"), QString::fromStdString(Escaped(x.received))}});
+    QJsonObject all{{QStringLiteral("values"), QJsonDocument::fromJson(QByteArray::fromStdString(values)).object()},
+                    {QStringLiteral("replies"), list}};
+    return QJsonDocument(all).toJson(QJsonDocument::Indented).toStdString();
+  }
+  std::string out = values + "\nreplies (sent -> received):\n";
+  for (const Session::Exchange& x : exchanges) out += Escaped(x.sent) + " -> " + Escaped(x.received) + "\n";
+  return out;
+}
+
 // Reads the page; on success `page` holds what the printer answered.
 int ReadPage(Session& session, Session::Page& page, const PageDef& def) {
   return PressAndSay(session, page, def.readButton, kStrReadOk);
@@ -92,17 +124,20 @@ int PageCommand(Session& session, const PageDef& def, const Args& args) {
   if (args.empty()) return Usage(std::string(def.command) + " needs read or write");
   const std::string& verb = args[0];
   if (verb == "read") {
-    bool json = false;
+    bool json = false, replies = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
       if (args[i] == "--json") json = true;
+      else if (args[i] == "--replies") replies = true;
       else return Usage("unknown argument " + args[i]);
     }
     if (int rc = session.RequirePort()) return rc;
+    if (replies) session.RecordExchanges();
     auto page = session.Open(def.make(), def.command);
     int rc = ReadPage(session, *page, def);
     if (rc != kExitOk) return rc;
     const Values values = CurrentValues(session, *page, def);
-    const std::string text = json ? ValuesJson(def, values, session.Lang()) : ValuesText(def, values, session.Lang());
+    std::string text = json ? ValuesJson(def, values, session.Lang()) : ValuesText(def, values, session.Lang());
+    if (replies) text = WithReplies(text, json, session.Exchanges());
     if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
       std::fprintf(stderr, "deveder-cli: cannot write the values to standard output\n");
       return kExitFailed;

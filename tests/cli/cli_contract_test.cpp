@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -184,6 +185,27 @@ TEST(CliContract, ReadsAndWritesWithNoPseudoTerminalAvailable) {
   ASSERT_TRUE(write);
   EXPECT_EQ(write->exitCode, 0) << write->err.toStdString();
   EXPECT_EQ(SimVar(*printer, "wlan.apac"), "0");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CliContract, RepliesShowTheAnswersAsReceivedBesideTheValues) {
+  auto printer = StartPrinter();
+  SetSimVar(*printer, "bluetooth.friendly_name", "Desk\x01" "3");
+  CliRun r = RunCli(PortArgs(*printer) + "bt" + "read" + "--replies");
+  ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.out.contains(QStringLiteral("bluetooth.baud           115200"))) << r.out.toStdString();
+  EXPECT_TRUE(r.out.contains(QStringLiteral("getvar \\\"bluetooth.friendly_name\\\"\\r\\n\" -> \"Desk\\x013\"")))
+      << r.out.toStdString();
+
+  CliRun json = RunCli(PortArgs(*printer) + "bt" + "read" + "--replies" + "--json");
+  ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
+  const QJsonObject all = QJsonDocument::fromJson(json.out.toUtf8()).object();
+  EXPECT_EQ(all.value(QStringLiteral("values")).toObject().value(QStringLiteral("bluetooth.baud")).toString(),
+            QStringLiteral("115200"));
+  EXPECT_GE(all.value(QStringLiteral("replies")).toArray().size(), 5);
 }
 
 }  // namespace
