@@ -20,6 +20,7 @@ int CmdFont(Session& session, const Args& args);
 int CmdFirmware(Session& session, const Args& args);
 int CmdBackup(Session& session, const Args& args);
 int CmdRestore(Session& session, const Args& args);
+int CmdVerify(Session& session, const Args& args);
 int CmdDoctor(const Options& options, const Args& args);
 int CmdNames(const Args& args);
 

@@ -1,5 +1,7 @@
 // deveder-cli: every page action from the command line, over the same page
 // logic as the window.
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -7,9 +9,10 @@
 #include <string>
 
 #include "cli/cli_commands.h"
-#include "cli/snapshot.h"
+#include "cli/page_map.h"
 #include "link/port.h"
 #include "link/std_streams_posix.h"
+#include "link/port_walk.h"
 #include "pages/core/port_cause.h"
 #include "protocol/command_line.h"
 #include "protocol/printer_info.h"
@@ -22,20 +25,22 @@ namespace deveder::cli {
 namespace {
 
 const char kHelp[] =
-    "usage: deveder-cli [--port PATH] [--serial] [--baud N] [--lang zh|en] [--trace FILE] COMMAND ...\n"
+    "usage: deveder-cli [OPTIONS] COMMAND ... (options may stand anywhere on the line)\n"
     "\n"
     "commands:\n"
     "  ports                                   the port walk's paths, one a line (USB mode, or serial with --serial)\n"
     "  probe                                   the model probe; prints model name, model number, language mask, form\n"
-    "  settings read [--json]\n"
+    "  settings read [--json] [--replies]      --replies: each request and the printer's answer as received\n"
     "  settings write NAME=VALUE ...\n"
-    "  wifi read [--json]      | wifi write NAME=VALUE ...\n"
-    "  bt read [--json]        | bt write NAME=VALUE ...\n"
-    "  test testpage|bluetooth|demo|hexdump|raw|mark|calibrate|factory-default\n"
+    "  wifi read [--json] [--replies]  | wifi write NAME=VALUE ...\n"
+    "  bt read [--json] [--replies]    | bt write NAME=VALUE ...\n"
+    "  test testpage|bluetooth|demo|hexdump|raw|mark|calibrate\n"
+    "  test factory-default [--yes]            asks on a terminal; needs --yes otherwise\n"
     "  font download [--kind standard|extended|demo] FILE\n"
     "  firmware download FILE\n"
     "  backup FILE                             settings, WiFi and Bluetooth Reads into one JSON file\n"
-    "  restore [--with-identity] FILE          Read, apply the file's values, Write, Read again; report what differs\n"
+    "  restore [--with-identity] FILE          check the file, then Read, apply its values, Write, Read again\n"
+    "  verify FILE                             Read and compare with a backup; exit 1 with the differences listed\n"
     "  doctor [--port PATH] [--json] [--root DIR]\n"
     "                                          check groups, ports, drivers and services; probe each port that opens\n"
     "                                          (--root: read /sys, /dev, /proc, /etc and /run below DIR)\n"
@@ -47,10 +52,49 @@ const char kHelp[] =
     "  --baud N       serial speed for the firmware download (default 9600)\n"
     "  --lang zh|en   act as a Chinese (2052) or other (1033) system (default: from the locale)\n"
     "  --trace FILE   write every byte sent and received, with times, as text\n"
+    "  --all          probe, PAGE read, backup DIR, restore FILE, verify FILE on every printer in turn: each\n"
+    "                 --port given, or every port of the walk; a summary line per port; exit 1 if any failed\n"
     "\n"
     "  --version      print the version and exit\n"
+    "  --help         this text; after a command, that command's\n"
     "\n"
-    "exit status: 0 success, 1 the action failed (doctor: a check failed), 2 usage\n";
+    "exit status: 0 the action did all it exists for, 1 it failed or stopped part-way (doctor: a check\n"
+    "failed), 2 usage (found before any port is looked up or opened)\n";
+
+// One command's help.
+struct CommandHelp {
+  const char* command;
+  const char* text;
+};
+
+const CommandHelp kCommandHelp[] = {
+    {"ports", "usage: deveder-cli ports [--serial]\nThe port walk's paths, one a line.\n"},
+    {"probe", "usage: deveder-cli probe [--port PATH]\nSends the model probe; prints model name, model number,\n"
+              "language mask and line form. Exit 1 when the printer gives no answer.\n"},
+    {"settings", "usage: deveder-cli settings read [--json] [--replies]\n       deveder-cli settings write NAME=VALUE ...\n"
+                 "read: the values the page's Write would send after a Read.\n"
+                 "write: Read, change exactly the named controls, then send what the window's Write sends.\n"
+                 "An empty value empties an edit (mfg= is sent empty; sn= is not sent). A list takes one of its\n"
+                 "items, a choice 0 or 1. Names: deveder-cli names settings.\n"},
+    {"wifi", "usage: deveder-cli wifi read [--json] [--replies]\n       deveder-cli wifi write NAME=VALUE ...\n"
+             "wlan.mode 1|2|3, wlan.dhcp 0|1, wlan.apac 0|1, wlan.ap and wlan.sta up to five comma-separated\n"
+             "fields (SSID,password,address,mask,gateway). wlan.mac and wlan.lip are shown only.\n"},
+    {"bt", "usage: deveder-cli bt read [--json] [--replies]\n       deveder-cli bt write NAME=VALUE ...\n"
+           "Every value must be non-empty; bluetooth.baud and bluetooth.cod take one of their list's items.\n"},
+    {"test", "usage: deveder-cli test testpage|bluetooth|demo|hexdump|raw|mark|calibrate\n"
+             "       deveder-cli test factory-default [--yes]\n"
+             "factory-default asks for confirmation on a terminal and needs --yes otherwise.\n"},
+    {"font", "usage: deveder-cli font download [--kind standard|extended|demo] FILE\n"},
+    {"firmware", "usage: deveder-cli firmware download FILE\n"},
+    {"backup", "usage: deveder-cli backup FILE\nReads settings, WiFi and Bluetooth into one JSON file (mode 0600).\n"},
+    {"restore", "usage: deveder-cli restore [--with-identity] FILE\n"
+                "Checks the whole file, then Reads, applies the file's values and Writes each page, and Reads\n"
+                "again; what differs is listed. sn and bluetooth.address only with --with-identity.\n"},
+    {"verify", "usage: deveder-cli verify [--all] FILE\nReads the pages the backup FILE holds and compares them\n"
+               "with it: exit 0 when equal, 1 with each difference on standard output.\n"},
+    {"doctor", "usage: deveder-cli doctor [--port PATH] [--json] [--root DIR]\n"},
+    {"names", "usage: deveder-cli names settings|wifi|bt\n"},
+};
 
 }  // namespace
 
@@ -61,16 +105,21 @@ int Usage(const std::string& message) {
 
 int CmdProbe(Session& session, const Args& args) {
   if (!args.empty()) return Usage("probe takes no arguments");
+  if (int rc = session.RequirePort()) return rc;
   ScopedPort port(OpenPrinterPort(session.Port()));
   if (!port.valid()) {
-    std::fprintf(stderr, "%s\n%s\n", LoadString(kStrUnconnectPrinter, session.Lang()).toUtf8().constData(),
+    std::fprintf(stderr, "probe: %s\n%s\n", LoadString(kStrUnconnectPrinter, session.Lang()).toUtf8().constData(),
                  LastOpenFailureReason(session.Port(), session.Lang()).toUtf8().constData());
     return kExitFailed;
   }
   char buffer[kLineBufferSize];
   PrinterInfo& info = session.Printer();
   if (ProbePrinterModel(port.get(), buffer, sizeof buffer, info) < 0) {
-    std::fprintf(stderr, "%s\n", kMsgConnectionLost.toUtf8().constData());
+    std::fprintf(stderr, "probe: %s\n", kMsgConnectionLost.toUtf8().constData());
+    return kExitFailed;
+  }
+  if (info.modelName[0] == '\0') {
+    std::fprintf(stderr, "probe: no answer to the model probe on %s\n", session.Port().c_str());
     return kExitFailed;
   }
   std::string languages;
@@ -93,6 +142,64 @@ int CmdNames(const Args& args) {
   return Usage("names: unknown page " + args[0]);
 }
 
+using Handler = int (*)(Session&, const Args&);
+
+// Runs one command on every printer in turn: each port given with --port,
+// or else every port of the walk. One failing does not stop the others; a
+// summary line per port ends the run.
+int RunOnAll(const Options& options, std::vector<std::string> ports, const std::string& command, Handler handler,
+             const Args& args) {
+  const bool allowed = command == "probe" || command == "backup" || command == "restore" || command == "verify" ||
+                       ((command == "settings" || command == "wifi" || command == "bt") && !args.empty() &&
+                        args[0] == "read");
+  if (!allowed) return Usage("--all runs probe, PAGE read, backup DIR, restore FILE and verify FILE");
+  if (!options.traceFile.empty()) return Usage("--trace follows one printer; it cannot be used with --all");
+  struct stat st {};
+  if (command == "backup" && (args.size() != 1 || ::stat(args[0].c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+    return Usage("backup --all needs a directory, where each printer gets a file named after its port");
+  if (ports.empty()) {
+    auto source = MakeSystemDeviceSource();
+    PortTable table;
+    ListPrinterPorts(table, *source, options.serial);
+    for (int i = 0; i < table.count; ++i) ports.push_back(table.paths[static_cast<std::size_t>(i)]);
+  }
+  if (ports.empty()) {
+    std::fprintf(stderr, "deveder-cli: no port found%s\n", options.serial ? " in serial mode" : "; try --serial or --port");
+    return kExitFailed;
+  }
+  struct Result {
+    std::string port, model;
+    int rc;
+  };
+  std::vector<Result> results;
+  for (const std::string& port : ports) {
+    Options one = options;
+    one.port = port;
+    Args theseArgs = args;
+    if (command == "backup") {
+      std::string name = port;
+      for (char& c : name)
+        if (c == '/' || c == ':') c = '_';
+      theseArgs[0] = args[0] + "/" + name.substr(name.find_first_not_of('_')) + ".json";
+    }
+    std::printf("== %s\n", port.c_str());
+    std::fflush(stdout);
+    Session session(one);
+    const int rc = handler(session, theseArgs);
+    // A usage error is the same on every printer: there is no use going on.
+    if (rc == kExitUsage) return rc;
+    results.push_back({port, session.Printer().modelName, rc});
+  }
+  int failed = 0;
+  for (const Result& r : results) {
+    std::printf("%s  %s  %s\n", r.port.c_str(), r.model.empty() ? "(no model)" : r.model.c_str(),
+                r.rc == kExitOk ? "OK" : "FAILED");
+    failed += r.rc == kExitOk ? 0 : 1;
+  }
+  if (std::fflush(stdout) != 0) return kExitFailed;
+  return failed ? kExitFailed : kExitOk;
+}
+
 }  // namespace deveder::cli
 
 int main(int argc, char** argv) {
@@ -100,42 +207,62 @@ int main(int argc, char** argv) {
   deveder::EnsureStandardStreams();
   using namespace deveder::cli;
   Options options;
-  int i = 1;
-  for (; i < argc; ++i) {
+  Args words;  // the command and its arguments, options taken out
+  bool help = false;
+  bool all = false;
+  std::vector<std::string> ports;  // every --port given
+  for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     auto value = [&](const char* what) -> const char* {
-      if (i + 1 >= argc) {
-        Usage(std::string(what) + " needs a value");
-        std::exit(kExitUsage);
-      }
+      if (i + 1 >= argc) return nullptr;
+      (void)what;
       return argv[++i];
     };
+    if (a == "--") {
+      words.insert(words.end(), argv + i + 1, argv + argc);
+      break;
+    }
     if (a == "--help" || a == "-h") {
-      std::fputs(kHelp, stdout);
-      return kExitOk;
+      help = true;
     } else if (a == "--version") {
       std::printf("deveder-cli %s\n", deveder::kProgramVersion);
       return kExitOk;
-    } else if (a == "--port") options.port = value("--port");
-    else if (a == "--serial") options.serial = true;
-    else if (a == "--baud") {
-      const char* v = value("--baud");
-      char* end = nullptr;
-      long b = std::strtol(v, &end, 10);
-      if (!*v || *end || b <= 0 || b > 4000000) return Usage(std::string("bad --baud value: ") + v);
-      options.baud = static_cast<int>(b);
-    } else if (a == "--lang") {
-      const std::string v = value("--lang");
-      if (v == "zh") options.lang = deveder::kLangChinese;
-      else if (v == "en") options.lang = deveder::kLangEnglish;
+    } else if (a == "--port" || a == "--baud" || a == "--lang" || a == "--trace") {
+      const char* v = value(a.c_str());
+      if (!v) return Usage(a + " needs a value");
+      if (a == "--port") {
+        options.port = v;
+        ports.push_back(v);
+      }
+      else if (a == "--trace") options.traceFile = v;
+      else if (a == "--baud") {
+        char* end = nullptr;
+        long b = std::strtol(v, &end, 10);
+        if (!*v || *end || b <= 0 || b > 4000000) return Usage(std::string("bad --baud value: ") + v);
+        options.baud = static_cast<int>(b);
+      } else if (std::string(v) == "zh") options.lang = deveder::kLangChinese;
+      else if (std::string(v) == "en") options.lang = deveder::kLangEnglish;
       else return Usage("--lang takes zh or en");
-    } else if (a == "--trace") options.traceFile = value("--trace");
-    else if (a.rfind("--", 0) == 0) return Usage("unknown option " + a);
-    else break;
+    } else if (a == "--serial") {
+      options.serial = true;
+    } else if (a == "--all") {
+      all = true;
+    } else {
+      words.push_back(a);
+    }
   }
-  if (i >= argc) return Usage("no command");
-  const std::string command = argv[i++];
-  Args args(argv + i, argv + argc);
+  if (help) {
+    for (const CommandHelp& h : kCommandHelp)
+      if (!words.empty() && words[0] == h.command) {
+        std::fputs(h.text, stdout);
+        return kExitOk;
+      }
+    std::fputs(kHelp, stdout);
+    return kExitOk;
+  }
+  if (words.empty()) return Usage("no command");
+  const std::string command = words[0];
+  Args args(words.begin() + 1, words.end());
   if (command == "ports") {
     if (!args.empty()) return Usage("ports takes no arguments");
     return CmdPorts(options);
@@ -146,18 +273,16 @@ int main(int argc, char** argv) {
   const std::pair<const char*, Handler> table[] = {
       {"probe", CmdProbe},     {"settings", CmdSettings}, {"wifi", CmdWifi},         {"bt", CmdBluetooth},
       {"test", CmdTest},       {"font", CmdFont},         {"firmware", CmdFirmware}, {"backup", CmdBackup},
-      {"restore", CmdRestore},
+      {"restore", CmdRestore}, {"verify", CmdVerify},
   };
+  if (ports.size() > 1 && !all) return Usage("--port given more than once (with --all, each is a printer)");
   for (const auto& [name, handler] : table) {
     if (command != name) continue;
+    if (all) return RunOnAll(options, ports, command, handler, args);
     Session session(options);
-    if (!session.ResolvePort()) {
-      std::fprintf(stderr, "%s (no port found%s)\n%s\n",
-                   deveder::LoadString(deveder::kStrUnconnectPrinter, session.Lang()).toUtf8().constData(),
-                   options.serial ? " in serial mode" : "; try --serial or --port",
-                   deveder::OpenFailureReason("", ENOENT, session.Lang()).toUtf8().constData());
-      return kExitFailed;
-    }
+    if (!session.TraceOk())
+      return Usage("cannot write the trace " + options.traceFile + ": " + session.TraceError());
+    // Each command checks its arguments, then asks the session for the port.
     return handler(session, args);
   }
   return Usage("unknown command " + command);

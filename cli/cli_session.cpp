@@ -2,19 +2,34 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <ctime>
 
 #include "link/port.h"
 #include "link/port_walk.h"
+#include "pages/core/port_cause.h"
 #include "protocol/text_codec.h"
 #include "resources/dialog_template.h"
+#include "resources/strings.h"
+#include "resources/version.h"
 
 namespace deveder::cli {
+
+namespace {
+
+void Say(const std::string& page, const QString& text) {
+  if (page.empty()) std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+  else std::fprintf(stderr, "%s: %s\n", page.c_str(), text.toUtf8().constData());
+}
+
+}  // namespace
 
 void CliUi::ShowMessage(const QString& text) {
   failed = true;
   shown.push_back(text);
-  if (!quiet) std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+  if (!quiet) Say(page, text);
 }
 
 void CliUi::ShowMessageWithReason(const QString& text, const QString& reason) {
@@ -29,13 +44,17 @@ void CliUi::ShowNotice(const QString& text) {
 
 void CliUi::ShowTimedMessage(const QString& text, const QString&) {
   shown.push_back(text);
-  if (!quiet) std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+  if (!quiet) Say(page, text);
 }
 
 std::optional<QString> CliUi::ChooseOpenFile(const QString&, const QString&) { return std::nullopt; }
 
 void CliControls::SetProgress(int id, int position) {
   MemoryControls::SetProgress(id, position);
+  ShowProgress(position);
+}
+
+void CliControls::ShowProgress(int position) {
   if (position == lastShown_) return;
   lastShown_ = position;
   if (isatty(STDERR_FILENO)) {
@@ -45,9 +64,17 @@ void CliControls::SetProgress(int id, int position) {
                  std::string(static_cast<std::size_t>(width - filled), ' ').c_str(), position);
     barOpen_ = true;
   } else {
-    std::fprintf(stderr, "%d%%\n", position);
+    // A log gets one line per tenth at most.
+    const int step = std::max(0, std::min(10, position / 10));
+    if (step <= lastStep_) return;
+    lastStep_ = step;
+    std::fprintf(stderr, "%d%%\n", step * 10);
   }
   std::fflush(stderr);
+}
+
+void CliControls::CompleteProgress() {
+  if (lastShown_ >= 0 && lastShown_ < 100) ShowProgress(100);
 }
 
 void CliControls::SetVisible(int id, bool visible) {
@@ -66,7 +93,7 @@ Session::Session(Options options) : options_(std::move(options)) {
   if (!options_.traceFile.empty()) {
     trace_ = std::fopen(options_.traceFile.c_str(), "w");
     if (!trace_) {
-      std::fprintf(stderr, "deveder-cli: cannot write the trace %s\n", options_.traceFile.c_str());
+      traceError_ = std::strerror(errno);
     } else {
       const auto start = std::chrono::steady_clock::now();
       std::FILE* f = trace_;
@@ -92,17 +119,46 @@ Session::~Session() {
   if (trace_) std::fclose(trace_);
 }
 
-bool Session::ResolvePort() {
+void Session::RecordExchanges() {
+  SetPortTraceHook([this](bool sent, const char* bytes, int count) {
+    if (traceHook_) traceHook_(sent, bytes, count);
+    const std::string chunk(bytes, static_cast<std::size_t>(std::max(count, 0)));
+    // A send after a reply starts the next exchange; bytes before any send
+    // were not asked for.
+    if (exchanges_.empty() || (sent && !exchanges_.back().received.empty())) exchanges_.push_back({});
+    (sent ? exchanges_.back().sent : exchanges_.back().received) += chunk;
+  });
+}
+
+int Session::RequirePort() {
   if (!options_.port.empty()) {
     port_ = options_.port;
-    return true;
+  } else {
+    auto source = MakeSystemDeviceSource();
+    PortTable table;
+    ListPrinterPorts(table, *source, options_.serial);
+    if (table.count == 0) {
+      std::fprintf(stderr, "%s (no port found%s)\n%s\n", LoadString(kStrUnconnectPrinter, lang_).toUtf8().constData(),
+                   options_.serial ? " in serial mode" : "; try --serial or --port",
+                   OpenFailureReason("", ENOENT, lang_).toUtf8().constData());
+      return kExitFailed;
+    }
+    port_ = table.paths[0];
   }
-  auto source = MakeSystemDeviceSource();
-  PortTable table;
-  ListPrinterPorts(table, *source, options_.serial);
-  if (table.count == 0) return false;
-  port_ = table.paths[0];
-  return true;
+  if (trace_) {
+    // What a reader of the trace needs before its first line.
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char when[32];
+    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S UTC", &utc);
+    std::fprintf(trace_,
+                 "# deveder-cli %s\n# port %s\n# mode %s\n# form %s\n# date %s\n"
+                 "# time: milliseconds since the start of the run\n",
+                 kProgramVersion, port_.c_str(), options_.serial ? "serial" : "usb",
+                 printer_.named() ? "named" : "set by the answer to the model probe below", when);
+  }
+  return kExitOk;
 }
 
 PageContext Session::Page::Context(Session& s) {
@@ -112,8 +168,9 @@ PageContext Session::Page::Context(Session& s) {
   return PageContext{*controls, ui, s.printer_, link, s.lang_};
 }
 
-std::unique_ptr<Session::Page> Session::Open(std::unique_ptr<PageLogic> logic) {
+std::unique_ptr<Session::Page> Session::Open(std::unique_ptr<PageLogic> logic, const char* name) {
   auto page = std::make_unique<Page>();
+  if (name) page->ui.page = name;
   page->controls = std::make_unique<CliControls>(FindDialogTemplate(logic->DialogId(), lang_));
   page->logic = std::move(logic);
   PageContext ctx = page->Context(*this);
@@ -125,6 +182,7 @@ int Session::Press(Page& page, int buttonId) {
   page.ui.failed = false;
   PageContext ctx = page.Context(*this);
   page.logic->OnControl(buttonId, ControlEvent::Clicked, ctx);
+  if (!page.ui.failed) page.controls->CompleteProgress();
   page.controls->FinishProgress();
   return page.ui.failed ? kExitFailed : kExitOk;
 }

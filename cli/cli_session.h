@@ -28,6 +28,7 @@ class CliUi : public Ui {
   std::optional<QString> ChooseOpenFile(const QString& initialName, const QString& filter) override;
   bool failed = false;
   bool quiet = false;  // record only
+  std::string page;    // named before each message ("settings: Read OK")
   std::vector<QString> shown;
 };
 
@@ -38,9 +39,13 @@ class CliControls : public MemoryControls {
   void SetProgress(int id, int position) override;
   void SetVisible(int id, bool visible) override;
   void FinishProgress();
+  // After an action that succeeded: a progress shown ends at 100 %.
+  void CompleteProgress();
 
  private:
+  void ShowProgress(int position);
   int lastShown_ = -1;
+  int lastStep_ = -1;  // off a terminal: the last tenth shown
   bool barOpen_ = false;
 };
 
@@ -59,9 +64,23 @@ class Session {
 
   int Lang() const { return lang_; }
   const std::string& Port() const { return port_; }
-  // Chooses the port (first of the walk when none given). False: none found.
-  bool ResolvePort();
+  // False when --trace named a file that cannot be written; `TraceError`
+  // then says why.
+  bool TraceOk() const { return options_.traceFile.empty() || trace_ != nullptr; }
+  const std::string& TraceError() const { return traceError_; }
+  // Chooses the port (first of the walk when none given), once every
+  // argument has been checked. kExitOk, or kExitFailed with the reason shown.
+  int RequirePort();
   PrinterInfo& Printer() { return printer_; }
+  // One request as sent and the bytes that came back before the next.
+  struct Exchange {
+    std::string sent;
+    std::string received;
+  };
+  // From now on, every exchange with the printer is kept.
+  void RecordExchanges();
+  const std::vector<Exchange>& Exchanges() const { return exchanges_; }
+
   // The support trace's hook (empty without --trace).
   const std::function<void(bool, const char*, int)>& TraceHook() const { return traceHook_; }
 
@@ -72,7 +91,8 @@ class Session {
     CliUi ui;
     PageContext Context(Session& s);
   };
-  std::unique_ptr<Page> Open(std::unique_ptr<PageLogic> logic);
+  // `name` goes before each of its messages.
+  std::unique_ptr<Page> Open(std::unique_ptr<PageLogic> logic, const char* name = nullptr);
   // Presses a button of the page; returns the exit code it earned.
   int Press(Page& page, int buttonId);
 
@@ -82,6 +102,8 @@ class Session {
   std::string port_;
   PrinterInfo printer_;
   std::FILE* trace_ = nullptr;
+  std::string traceError_;
+  std::vector<Exchange> exchanges_;
   std::function<void(bool, const char*, int)> traceHook_;
 };
 

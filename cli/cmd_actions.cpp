@@ -1,6 +1,7 @@
 // test, font download and firmware download: the pages' buttons pressed
 // over in-memory controls.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <map>
@@ -18,9 +19,29 @@ int CmdTest(Session& session, const Args& args) {
       {"testpage", 1015}, {"bluetooth", 1064}, {"demo", 1104},      {"hexdump", 1066},
       {"raw", 1068},      {"mark", 1069},      {"calibrate", 1106}, {"factory-default", 1065},
   };
-  if (args.size() != 1 || !buttons.count(args[0]))
+  bool yes = false;
+  std::string job;
+  for (const std::string& a : args) {
+    if (a == "--yes") yes = true;
+    else if (job.empty()) job = a;
+    else job = "?";
+  }
+  if (!buttons.count(job))
     return Usage("test needs one of testpage, bluetooth, demo, hexdump, raw, mark, calibrate, factory-default");
-  auto page = session.Open(std::make_unique<TestPage>());
+  if (job == "factory-default" && !yes) {
+    // Every setting of the printer goes back to its factory value: asked
+    // on a terminal, and never done unasked by a script.
+    if (!isatty(STDIN_FILENO) || !isatty(STDERR_FILENO))
+      return Usage("test factory-default resets every setting of the printer; give --yes to confirm");
+    std::fprintf(stderr, "Reset every setting of the printer to its factory value? [y/N] ");
+    char answer[16] = {};
+    if (!std::fgets(answer, sizeof answer, stdin) || (answer[0] != 'y' && answer[0] != 'Y')) {
+      std::fprintf(stderr, "test: factory-default not sent\n");
+      return kExitFailed;
+    }
+  }
+  if (int rc = session.RequirePort()) return rc;
+  auto page = session.Open(std::make_unique<TestPage>(), "test");
   return session.Press(*page, buttons.at(args[0]));
 }
 
@@ -49,7 +70,8 @@ int CmdFont(Session& session, const Args& args) {
       return kExitUsage;
     }
   }
-  auto page = session.Open(std::make_unique<FontPage>());
+  if (int rc = session.RequirePort()) return rc;
+  auto page = session.Open(std::make_unique<FontPage>(), "font");
   page->controls->SetCurrentIndex(kFontKindList, kind);
   page->controls->SetText(kFontPathEdit, path);
   return session.Press(*page, kFontDownloadButton);
@@ -57,7 +79,8 @@ int CmdFont(Session& session, const Args& args) {
 
 int CmdFirmware(Session& session, const Args& args) {
   if (args.size() != 2 || args[0] != "download") return Usage("firmware download FILE");
-  auto page = session.Open(std::make_unique<FirmwarePage>());
+  if (int rc = session.RequirePort()) return rc;
+  auto page = session.Open(std::make_unique<FirmwarePage>(), "firmware");
   page->controls->SetText(kFirmwarePathEdit, QString::fromLocal8Bit(args[1].c_str()));
   return session.Press(*page, kFirmwareDownloadButton);
 }

@@ -1,100 +1,216 @@
-// settings / wifi / bt: read and write through the pages' own logic;
-// backup and restore of all three.
+// settings / wifi / bt: read and write through the pages' own logic and
+// mapping; backup and restore of all three.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "cli/cli_commands.h"
-#include "cli/snapshot.h"
+#include "cli/page_map.h"
 #include "pages/core/write_values.h"
 #include "protocol/line_value.h"
 #include "protocol/text_codec.h"
+#include "resources/strings.h"
 
 namespace deveder::cli {
 
 namespace {
 
-// A value that cannot travel in a command line exactly as given: the
-// window's message, and a usage error before the printer is touched.
-int Refuse(const ValueRefusal& refusal, int lang) {
-  std::fprintf(stderr, "%s\n", ValueRefusalMessage(refusal, lang).toUtf8().constData());
-  return kExitUsage;
-}
+using Edits = std::map<std::string, QString>;
 
-// A value as printer bytes in the session's code page; nullopt (and
-// `refusal` set) when it cannot travel exactly.
-std::optional<std::string> ValueBytes(const std::string& name, const QString& text, int lang,
-                                      std::optional<ValueRefusal>& refusal) {
-  LineValue v = TextToLineValue(text, lang);
-  refusal = RefusalOf(QString::fromStdString(name), v);
-  if (refusal) return std::nullopt;
-  return std::move(v.bytes);
-}
-
-// NAME=VALUE arguments as printer bytes in the session's code page.
-// kExitOk, or the exit code of a usage error already reported.
-int ParseAssignments(const Args& args, int lang, Values& out) {
+// NAME=VALUE arguments as typed.
+bool ParseAssignments(const Args& args, Edits& out, std::string& error) {
   for (const std::string& a : args) {
     std::size_t eq = a.find('=');
-    if (eq == std::string::npos || eq == 0) return Usage("expected NAME=VALUE, got " + a);
-    const std::string name = a.substr(0, eq);
-    std::optional<ValueRefusal> refusal;
-    const std::optional<std::string> bytes = ValueBytes(name, QString::fromUtf8(a.substr(eq + 1)), lang, refusal);
-    if (!bytes) return Refuse(*refusal, lang);
-    out[name] = *bytes;
+    if (eq == std::string::npos || eq == 0) {
+      error = "expected NAME=VALUE, got " + a;
+      return false;
+    }
+    out[a.substr(0, eq)] = QString::fromUtf8(a.substr(eq + 1));
   }
-  return kExitOk;
+  return true;
+}
+
+// Names every edit of a page that cannot be made before the printer is
+// asked anything: unknown and shown-only variables, and values that fit no
+// item of a list the page fills by itself. Empty when none.
+std::string CheckEdits(Session& session, const PageDef& def, const Edits& edits) {
+  std::string errors;
+  Edits known;
+  for (const auto& [name, value] : edits) {
+    // A value the command language cannot carry exactly (a control
+    // character, a quote, a character the code page lacks) is refused with
+    // the window's message.
+    const std::optional<ValueRefusal> refusal =
+        RefusalOf(QString::fromStdString(name), TextToLineValue(value, session.Lang()));
+    if (!IsVar(def, name)) errors += "unknown variable " + name + " for " + def.command + "\n";
+    else if (IsShownOnly(def, name)) errors += name + " is shown only; the printer's value cannot be written\n";
+    else if (refusal) errors += ValueRefusalMessage(*refusal, session.Lang()).toStdString() + "\n";
+    else known[name] = value;
+  }
+  // On a page as the window creates it; a list the Read fills (the
+  // application list) is checked once the printer has been read.
+  auto scratch = session.Open(def.make());
+  for (const auto& [name, value] : known) {
+    const EditResult r = def.edit(*scratch->controls, name, value, session.Lang());
+    const bool later = std::find(def.filledByRead.begin(), def.filledByRead.end(), name) != def.filledByRead.end();
+    if (r.ok() || (later && r.error.rfind("fits no", 0) == 0)) continue;
+    errors += ApplyEdits(def, *scratch, {{name, value}}, session.Lang());
+  }
+  return errors;
+}
+
+// Runs one button of the page. A page that shows nothing on success gets
+// its line here, so every action ends with one.
+int PressAndSay(Session& session, Session::Page& page, int button, int okString) {
+  const std::size_t before = page.ui.shown.size();
+  const int rc = session.Press(page, button);
+  if (rc == kExitOk && page.ui.shown.size() == before) page.ui.ShowTimedMessage(LoadString(okString, session.Lang()), {});
+  return rc;
+}
+
+// Bytes as a quoted text: printable ASCII as it is, the rest escaped.
+std::string Escaped(const std::string& bytes) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out = "\"";
+  for (unsigned char c : bytes) {
+    if (c == '"' || c == '\\') out += {'\\', static_cast<char>(c)};
+    else if (c == '\r') out += "\\r";
+    else if (c == '\n') out += "\\n";
+    else if (c >= 0x20 && c < 0x7F) out += static_cast<char>(c);
+    else out += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+  }
+  return out + "\"";
+}
+
+// The values, and beside them each request of the Read as sent and the
+// printer's answer as it came (for a support ticket).
+std::string WithReplies(const std::string& values, bool json, const std::vector<Session::Exchange>& exchanges) {
+  if (json) {
+    QJsonArray list;
+    for (const Session::Exchange& x : exchanges)
+      list.append(QJsonObject{{QStringLiteral("sent"), QString::fromStdString(Escaped(x.sent))},
+                              {QStringLiteral("received"), QString::fromStdString(Escaped(x.received))}});
+    QJsonObject all{{QStringLiteral("values"), QJsonDocument::fromJson(QByteArray::fromStdString(values)).object()},
+                    {QStringLiteral("replies"), list}};
+    return QJsonDocument(all).toJson(QJsonDocument::Indented).toStdString();
+  }
+  std::string out = values + "\nreplies (sent -> received):\n";
+  for (const Session::Exchange& x : exchanges) out += Escaped(x.sent) + " -> " + Escaped(x.received) + "\n";
+  return out;
+}
+
+// Reads the page; on success `page` holds what the printer answered.
+int ReadPage(Session& session, Session::Page& page, const PageDef& def) {
+  return PressAndSay(session, page, def.readButton, kStrReadOk);
+}
+
+// The page's Write after `edits`; exit 1 when the Write stops before its
+// last line.
+int WritePage(Session& session, Session::Page& page, const PageDef& def) {
+  const WriteLines planned = def.plan(*page.logic, *page.controls, FormForFlag(session.Printer().namedFormFlag),
+                                      session.Lang());
+  if (!planned.stop.empty()) {
+    const int rc = session.Press(page, def.writeButton);
+    std::fprintf(stderr, "%s: Write stopped after %zu lines: %s\n", def.command, planned.lines.size(),
+                 planned.stop.c_str());
+    (void)rc;
+    return kExitFailed;
+  }
+  return PressAndSay(session, page, def.writeButton, kStrWriteOk);
 }
 
 int PageCommand(Session& session, const PageDef& def, const Args& args) {
   if (args.empty()) return Usage(std::string(def.command) + " needs read or write");
   const std::string& verb = args[0];
   if (verb == "read") {
-    bool json = false;
+    bool json = false, replies = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
       if (args[i] == "--json") json = true;
+      else if (args[i] == "--replies") replies = true;
       else return Usage("unknown argument " + args[i]);
     }
-    auto page = session.Open(def.make());
+    if (int rc = session.RequirePort()) return rc;
+    if (replies) session.RecordExchanges();
+    auto page = session.Open(def.make(), def.command);
     int rc = ReadPage(session, *page, def);
     if (rc != kExitOk) return rc;
-    const Values values = CaptureWrite(session, *page, def);
-    std::fputs((json ? ValuesJson(def, values, session.Lang()) : ValuesText(def, values, session.Lang())).c_str(),
-               stdout);
+    const Values values = CurrentValues(session, *page, def);
+    std::string text = json ? ValuesJson(def, values, session.Lang()) : ValuesText(def, values, session.Lang());
+    if (replies) text = WithReplies(text, json, session.Exchanges());
+    if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+      std::fprintf(stderr, "deveder-cli: cannot write the values to standard output\n");
+      return kExitFailed;
+    }
     return kExitOk;
   }
   if (verb == "write") {
-    Values changes;
+    Edits edits;
     std::string error;
     if (args.size() < 2) return Usage(std::string(def.command) + " write needs NAME=VALUE ...");
-    if (int rc = ParseAssignments(Args(args.begin() + 1, args.end()), session.Lang(), changes); rc != kExitOk)
-      return rc;
-    // Names are checked before the printer is touched.
-    for (const auto& [name, value] : changes) {
-      bool known = false;
-      for (const char* v : def.vars) known = known || name == v;
-      if (!known) return Usage("unknown variable " + name + " for " + def.command);
-    }
-    auto page = session.Open(def.make());
+    if (!ParseAssignments(Args(args.begin() + 1, args.end()), edits, error)) return Usage(error);
+    error = CheckEdits(session, def, edits);
+    if (!error.empty()) return Usage(error.substr(0, error.size() - 1));
+    if (int rc = session.RequirePort()) return rc;
+    auto page = session.Open(def.make(), def.command);
     int rc = ReadPage(session, *page, def);
     if (rc != kExitOk) return rc;
-    rc = ApplyValues(session, *page, def, changes, error);
-    if (rc == kExitUsage) return Usage(error);
-    if (rc != kExitOk) {
-      std::fprintf(stderr, "deveder-cli: %s\n", error.c_str());
-      return rc;
-    }
-    return session.Press(*page, def.writeButton);
+    // Nothing is sent unless every edit fits.
+    error = ApplyEdits(def, *page, edits, session.Lang());
+    if (!error.empty()) return Usage(error.substr(0, error.size() - 1));
+    return WritePage(session, *page, def);
   }
   return Usage("unknown verb " + verb + " (read or write)");
 }
 
-const PageDef* const kAllPages[] = {&SettingsDef(), &WifiDef(), &BluetoothDef()};
-
 // Identity values stay unless asked for: a backup of one printer must not
 // clone its serial number or Bluetooth address onto another.
 bool IsIdentity(const std::string& name) { return name == "sn" || name == "bluetooth.address"; }
+
+// Reads a backup file into `top`: a regular file of a backup's size holding
+// one JSON object. kExitOk, or the exit code with the reason shown.
+int LoadBackup(const std::string& file, QJsonObject& top) {
+  // A device or a pipe is never read.
+  constexpr qint64 kMaxBackupBytes = 1 << 20;
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) {
+    std::fprintf(stderr, "deveder-cli: cannot read %s: %s\n", file.c_str(), std::strerror(errno));
+    return kExitFailed;
+  }
+  if (!S_ISREG(st.st_mode)) return Usage(file + " is not a regular file");
+  if (st.st_size > kMaxBackupBytes) return Usage(file + " is larger than a backup can be (1 MiB)");
+  QFile in(QString::fromStdString(file));
+  if (!in.open(QIODevice::ReadOnly)) {
+    std::fprintf(stderr, "deveder-cli: cannot read %s\n", file.c_str());
+    return kExitFailed;
+  }
+  QJsonParseError perr{};
+  const QJsonDocument doc = QJsonDocument::fromJson(in.read(kMaxBackupBytes), &perr);
+  in.close();
+  if (perr.error != QJsonParseError::NoError || !doc.isObject()) return Usage(file + " is not a backup (JSON object)");
+  top = doc.object();
+  return kExitOk;
+}
+
+// The top-level keys of a backup that name no page, or hold no object.
+std::string CheckPages(const QJsonObject& top) {
+  std::string errors;
+  for (auto it = top.begin(); it != top.end(); ++it) {
+    const bool known = std::any_of(AllPages().begin(), AllPages().end(),
+                                   [&](const PageDef* d) { return it.key() == QLatin1String(d->jsonKey); });
+    if (!known) errors += "unknown page " + it.key().toStdString() + " (settings, wifi or bluetooth)\n";
+    else if (!it.value().isObject()) errors += it.key().toStdString() + " is not an object of NAME: value\n";
+  }
+  return errors;
+}
 
 }  // namespace
 
@@ -104,22 +220,35 @@ int CmdBluetooth(Session& session, const Args& args) { return PageCommand(sessio
 
 int CmdBackup(Session& session, const Args& args) {
   if (args.size() != 1) return Usage("backup needs FILE");
+  if (int rc = session.RequirePort()) return rc;
   QJsonObject all;
-  for (const PageDef* def : kAllPages) {
-    auto page = session.Open(def->make());
+  for (const PageDef* def : AllPages()) {
+    auto page = session.Open(def->make(), def->command);
     int rc = ReadPage(session, *page, *def);
     if (rc != kExitOk) return rc;
-    const Values values = CaptureWrite(session, *page, *def);
+    const Values values = CurrentValues(session, *page, *def);
     all.insert(QString::fromLatin1(def->jsonKey),
                QJsonDocument::fromJson(QByteArray::fromStdString(ValuesJson(*def, values, session.Lang()))).object());
   }
-  QFile out(QString::fromStdString(args[0]));
-  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+  // The file holds WiFi passwords and the Bluetooth PIN: its owner alone
+  // may read it.
+  const int fd = ::open(args[0].c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  struct stat st {};
+  const bool modeOk = fd >= 0 && ::fstat(fd, &st) == 0 && (!S_ISREG(st.st_mode) || ::fchmod(fd, 0600) == 0);
+  QFile out;
+  if (!modeOk || !out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+    if (fd >= 0) ::close(fd);
     std::fprintf(stderr, "deveder-cli: cannot write %s\n", args[0].c_str());
     return kExitFailed;
   }
-  out.write(QJsonDocument(all).toJson(QJsonDocument::Indented));
-  return out.error() == QFileDevice::NoError ? kExitOk : kExitFailed;
+  const QByteArray bytes = QJsonDocument(all).toJson(QJsonDocument::Indented);
+  const bool written = out.write(bytes) == bytes.size() && out.flush();
+  out.close();
+  if (!written) {
+    std::fprintf(stderr, "deveder-cli: cannot write %s\n", args[0].c_str());
+    return kExitFailed;
+  }
+  return kExitOk;
 }
 
 int CmdRestore(Session& session, const Args& args) {
@@ -131,63 +260,125 @@ int CmdRestore(Session& session, const Args& args) {
     else return Usage("restore takes one FILE");
   }
   if (file.empty()) return Usage("restore needs FILE");
-  QFile in(QString::fromStdString(file));
-  if (!in.open(QIODevice::ReadOnly)) {
-    std::fprintf(stderr, "deveder-cli: cannot read %s\n", file.c_str());
-    return kExitFailed;
-  }
-  QJsonParseError perr{};
-  const QJsonDocument doc = QJsonDocument::fromJson(in.readAll(), &perr);
-  if (perr.error != QJsonParseError::NoError || !doc.isObject()) return Usage(file + " is not a backup (JSON object)");
-  // Every value of the file is checked before the first page is read: a
-  // value that cannot travel exactly refuses the whole restore.
-  std::vector<std::pair<const PageDef*, Values>> pages;
-  for (const PageDef* def : kAllPages) {
-    const QJsonObject saved = doc.object().value(QString::fromLatin1(def->jsonKey)).toObject();
+  QJsonObject top;
+  if (int rc = LoadBackup(file, top)) return rc;
+  // The whole file is checked before anything is sent: each key that
+  // cannot be used is named.
+  std::string errors = CheckPages(top);
+  std::vector<std::pair<const PageDef*, Edits>> plans;
+  for (const PageDef* def : AllPages()) {
+    const QJsonObject saved = top.value(QString::fromLatin1(def->jsonKey)).toObject();
     if (saved.isEmpty()) continue;
-    Values changes;
-    for (const char* name : def->vars) {
-      const QJsonValue v = saved.value(QString::fromLatin1(name));
-      bool shownOnly = false;
-      for (auto [n, id] : def->shownOnly) shownOnly = shownOnly || std::string(n) == name;
-      if (!v.isString() || shownOnly || (IsIdentity(name) && !withIdentity)) continue;
-      std::optional<ValueRefusal> refusal;
-      const std::optional<std::string> bytes = ValueBytes(name, v.toString(), session.Lang(), refusal);
-      if (!bytes) return Refuse(*refusal, session.Lang());
-      changes[name] = *bytes;
+    Edits edits;
+    for (auto it = saved.begin(); it != saved.end(); ++it) {
+      const std::string name = it.key().toStdString();
+      const std::string where = std::string(def->jsonKey) + "." + name;
+      if (!IsVar(*def, name)) {
+        errors += "unknown variable " + where + "\n";
+      } else if (it.value().isNull()) {
+        // A value the printer's Write would not send: nothing to restore.
+      } else if (!it.value().isString()) {
+        errors += where + " is not text (values are JSON strings)\n";
+      } else if (IsShownOnly(*def, name)) {
+        std::fprintf(stderr, "restore: %s not written: shown only\n", where.c_str());
+      } else if (IsIdentity(name) && !withIdentity) {
+        std::fprintf(stderr, "restore: %s not written: it names one printer (--with-identity writes it)\n",
+                     where.c_str());
+      } else {
+        edits[name] = it.value().toString();
+      }
     }
-    pages.emplace_back(def, std::move(changes));
+    errors += CheckEdits(session, *def, edits);
+    if (!edits.empty()) plans.emplace_back(def, std::move(edits));
   }
+  if (errors.empty() && plans.empty()) errors = "no value to restore\n";
+  if (!errors.empty()) return Usage(file + ": " + errors.substr(0, errors.size() - 1));
+  if (int rc = session.RequirePort()) return rc;
   int result = kExitOk;
-  for (const auto& [def, changes] : pages) {
-    auto page = session.Open(def->make());
+  for (const auto& [def, edits] : plans) {
+    auto page = session.Open(def->make(), def->command);
     int rc = ReadPage(session, *page, *def);
     if (rc != kExitOk) return rc;
-    std::string error;
-    rc = ApplyValues(session, *page, *def, changes, error);
-    if (rc != kExitOk) {
-      std::fprintf(stderr, "deveder-cli: %s: %s\n", def->command, error.c_str());
-      return rc == kExitUsage ? kExitFailed : rc;
+    const std::string error = ApplyEdits(*def, *page, edits, session.Lang());
+    if (!error.empty()) {
+      std::fprintf(stderr, "deveder-cli: %s", error.c_str());
+      return kExitFailed;
     }
-    rc = session.Press(*page, def->writeButton);
+    rc = WritePage(session, *page, *def);
     if (rc != kExitOk) return rc;
     // Read again and compare with the file.
-    auto check = session.Open(def->make());
+    const Values wanted = CurrentValues(session, *page, *def);
+    auto check = session.Open(def->make(), def->command);
     rc = ReadPage(session, *check, *def);
     if (rc != kExitOk) return rc;
-    const Values now = CaptureWrite(session, *check, *def);
-    for (const auto& [name, value] : changes) {
-      auto it = now.find(name);
-      if (it == now.end() || it->second != value) {
-        std::fprintf(stderr, "differs: %s: file \"%s\", printer \"%s\"\n", name.c_str(),
-                     FromPrinterBytes(value.value_or(""), session.Lang()).toUtf8().constData(),
-                     it == now.end() || !it->second ? "(nothing)"
-                                                    : FromPrinterBytes(*it->second, session.Lang()).toUtf8().constData());
-        result = kExitFailed;
-      }
+    const Values now = CurrentValues(session, *check, *def);
+    for (const auto& [name, value] : edits) {
+      const auto want = wanted.find(name);
+      const auto it = now.find(name);
+      if (want == wanted.end() || it == now.end() || it->second == want->second) continue;
+      std::fprintf(stderr, "differs: %s: file \"%s\", printer \"%s\"\n", name.c_str(), value.toUtf8().constData(),
+                   !it->second ? "(nothing)" : FromPrinterBytes(*it->second, session.Lang()).toUtf8().constData());
+      result = kExitFailed;
     }
   }
   return result;
+}
+
+}  // namespace deveder::cli
+
+namespace deveder::cli {
+
+int CmdVerify(Session& session, const Args& args) {
+  if (args.size() != 1) return Usage("verify needs FILE");
+  QJsonObject top;
+  if (int rc = LoadBackup(args[0], top)) return rc;
+  std::string errors = CheckPages(top);
+  for (const PageDef* def : AllPages()) {
+    const QJsonObject saved = top.value(QString::fromLatin1(def->jsonKey)).toObject();
+    for (auto it = saved.begin(); it != saved.end(); ++it) {
+      const std::string where = std::string(def->jsonKey) + "." + it.key().toStdString();
+      if (!IsVar(*def, it.key().toStdString())) errors += "unknown variable " + where + "\n";
+      else if (!it.value().isString() && !it.value().isNull()) errors += where + " is not text or null\n";
+    }
+  }
+  if (errors.empty() && top.isEmpty()) errors = "no value to compare\n";
+  if (!errors.empty()) return Usage(args[0] + ": " + errors.substr(0, errors.size() - 1));
+  if (int rc = session.RequirePort()) return rc;
+  int differences = 0;
+  for (const PageDef* def : AllPages()) {
+    if (!top.contains(QString::fromLatin1(def->jsonKey))) continue;
+    const QJsonObject saved = top.value(QString::fromLatin1(def->jsonKey)).toObject();
+    auto page = session.Open(def->make(), def->command);
+    if (int rc = ReadPage(session, *page, *def)) return rc;
+    const Values now = CurrentValues(session, *page, *def);
+    for (auto it = saved.begin(); it != saved.end(); ++it) {
+      const std::string name = it.key().toStdString();
+      // What the page only shows may change by itself (an address given out
+      // by DHCP): it is not compared.
+      if (IsShownOnly(*def, name)) continue;
+      const std::optional<std::string>& value = now.at(name);
+      const std::optional<QString> printer =
+          value ? std::optional<QString>(FromPrinterBytes(*value, session.Lang())) : std::nullopt;
+      const std::optional<QString> file =
+          it.value().isNull() ? std::nullopt : std::optional<QString>(it.value().toString());
+      if (printer == file) continue;
+      ++differences;
+      std::printf("%s.%s: file %s, printer %s\n", def->jsonKey, name.c_str(),
+                  file ? ("\"" + file->toStdString() + "\"").c_str() : "(not sent)",
+                  printer ? ("\"" + printer->toStdString() + "\"").c_str() : "(not sent)");
+    }
+  }
+  if (std::fflush(stdout) != 0) {
+    std::fprintf(stderr, "deveder-cli: cannot write the differences to standard output\n");
+    return kExitFailed;
+  }
+  if (differences == 0) {
+    std::fprintf(stderr, "verify: the printer holds what %s holds\n", args[0].c_str());
+    return kExitOk;
+  }
+  std::fprintf(stderr, "verify: %d value%s differ%s from %s\n", differences, differences == 1 ? "" : "s",
+               differences == 1 ? "s" : "", args[0].c_str());
+  return kExitFailed;
 }
 
 }  // namespace deveder::cli

@@ -78,6 +78,58 @@ void ApplyBluetoothReply(ControlModel& c, int field, const char* reply, int coun
   }
 }
 
+namespace {
+
+// One answer into its field; the name and PIN are remembered with their
+// bytes. The address goes out as twelve digits whatever the printer showed,
+// so it is always written from its edit.
+void ApplyField(ControlModel& c, const BluetoothField& f, std::string_view answer, int langId, ReadBack* readBack) {
+  if (answer.data() == nullptr) answer = std::string_view("", 0);
+  ApplyBluetoothReply(c, static_cast<int>(&f - kFields), answer.data(), static_cast<int>(answer.size()), langId);
+  if (!readBack) return;
+  if (f.list || f.control == kAddressEdit || answer.empty()) readBack->Forget(f.var.name);
+  else readBack->Remember(f.var.name, std::string(answer), c, {f.control});
+}
+
+}  // namespace
+
+const std::vector<const char*>& BluetoothVariables() {
+  static const std::vector<const char*> names = [] {
+    std::vector<const char*> out;
+    for (const BluetoothField& f : kFields) out.push_back(f.var.name);
+    return out;
+  }();
+  return names;
+}
+
+void ApplyBluetoothValues(ControlModel& c, const PageValues& values, int langId, ReadBack* readBack) {
+  for (const BluetoothField& f : kFields) {
+    auto it = values.find(f.var.name);
+    ApplyField(c, f, it == values.end() ? std::string_view() : std::string_view(it->second), langId, readBack);
+  }
+}
+
+EditResult EditBluetoothValue(ControlModel& c, std::string_view var, const QString& value) {
+  for (const BluetoothField& f : kFields) {
+    if (var != f.var.name) continue;
+    if (value.isEmpty()) return {"cannot be empty: Update sends no field without a value", {}};
+    if (!f.list) {
+      c.SetText(f.control, value);
+      return {};
+    }
+    const int index = FindItemExact(c, f.control, value);
+    if (index < 0) {
+      // The lists begin with an empty entry, which no value names.
+      QStringList fits = Items(c, f.control);
+      fits.removeAll(QString());
+      return {"fits no item", fits};
+    }
+    c.SetCurrentIndex(f.control, index);
+    return {};
+  }
+  return {"is not a Bluetooth variable", {}};
+}
+
 void BluetoothPage::OnCreate(PageContext& ctx) {
   readOnce_ = false;
   // The lists start with no entry selected.
@@ -123,9 +175,8 @@ void BluetoothPage::ReadBluetoothSettings(PageContext& ctx) {
     // A printer that answered none of the first requests is not there to be
     // read: nothing on the page changes, and Update stays as it was.
     if (channel.Silent()) return lost();
-    ApplyBluetoothReply(c, static_cast<int>(&f - kFields), channel.data(), channel.count(), ctx.langId);
-    if (f.list || channel.count() == 0) readBack_.Forget(f.var.name);
-    else readBack_.Remember(f.var.name, std::string(channel.bytes()), c, {f.control});
+    ApplyField(c, f, std::string_view(channel.data(), static_cast<std::size_t>(channel.count())), ctx.langId,
+               &readBack_);
   }
   // The port is closed before the success box, which stays up for a while.
   port.Close();

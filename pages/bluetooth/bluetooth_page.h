@@ -6,7 +6,13 @@
 // self-closing success box captioned with the page's tab title.
 #pragma once
 
+#include <QString>
+#include <string>
+#include <string_view>
+#include <vector>
+
 #include "pages/core/page_logic.h"
+#include "pages/core/page_values.h"
 #include "pages/core/read_back.h"
 #include "pages/core/write_values.h"
 #include "protocol/command_line.h"
@@ -41,6 +47,14 @@ class ControlModel;
 // PIN, baud list, COD list); `count` reply bytes, 0 when none came.
 void ApplyBluetoothReply(ControlModel& controls, int field, const char* reply, int count, int langId);
 
+// The variables in the order a Read asks for them.
+const std::vector<const char*>& BluetoothVariables();
+
+// A whole Read's answers put into the controls in the Read's order (a
+// variable absent got no answer). With `readBack`, the name and PIN are
+// remembered with their bytes.
+void ApplyBluetoothValues(ControlModel& controls, const PageValues& values, int langId, ReadBack* readBack);
+
 // Update's lines for the controls, in the order address, name, PIN, baud
 // rate, class of device. The first field that gives no value ends the lines
 // (`missing` then holds its message; the lines before it still go). With
@@ -52,6 +66,11 @@ struct BluetoothWritePlan : WritePlan {
 };
 BluetoothWritePlan BuildBluetoothWrite(const ControlModel& controls, LineForm form, int langId,
                                        const ReadBack* readBack);
+
+// A user's edit of one variable: the text of an edit (the address with or
+// without colons) or a list item's own text. An empty value is refused:
+// Update sends no field without one.
+EditResult EditBluetoothValue(ControlModel& controls, std::string_view var, const QString& value);
 
 class BluetoothPage : public PageLogic {
  public:
@@ -67,6 +86,7 @@ class BluetoothPage : public PageLogic {
   // True once a Read has run to its end; never cleared again.
   bool ReadOnce() const { return readOnce_; }
   std::vector<KeptValue> KeptAtLastWrite() const override { return kept_; }
+  const ReadBack& LastRead() const { return readBack_; }
 
  private:
   bool readOnce_ = false;

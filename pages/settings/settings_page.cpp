@@ -25,34 +25,28 @@ long NumberOf(const QString& text) { return ParseDecimal(text.toStdString()); }
 // One getvar exchange of a Read over the action's reply channel.
 class Exchange {
  public:
-  Exchange(ReplyChannel& channel, LineForm form, int langId) : channel_(channel), form_(form), langId_(langId) {}
+  Exchange(ReplyChannel& channel, LineForm form) : channel_(channel), form_(form) {}
 
   // False when the line could not be sent, the printer went away or stopped
   // answering (silence is an empty reply, not a loss).
   bool Ask(const PrinterVar& var) {
     if (channel_.Ask(GetvarLine(var, form_)) == ReplyChannel::Outcome::Lost) return false;
-    text_ = ReplyToText(channel_.data(), channel_.count(), langId_);
     return true;
   }
 
   bool empty() const { return channel_.count() == 0; }
   std::string_view bytes() const { return channel_.bytes(); }
-  // The reply up to a NUL, as a C string compares it.
-  std::string_view cstring() const { return std::string_view(channel_.data()); }
-  const QString& text() const { return text_; }
 
  private:
   ReplyChannel& channel_;
   LineForm form_;
-  int langId_;
-  QString text_;
 };
 
 // Selects the item that begins with the reply. An empty reply says nothing
 // about the setting and leaves the selection as it was: every item would
 // match it.
-void SelectByReply(ControlModel& c, int id, const Exchange& x) {
-  if (!x.text().isEmpty()) SelectItemPrefix(c, id, x.text());
+void SelectByReply(ControlModel& c, int id, const QString& text) {
+  if (!text.isEmpty()) SelectItemPrefix(c, id, text);
 }
 
 }  // namespace
@@ -106,7 +100,7 @@ bool SettingsPage::OnReadSettings(PageContext& ctx) {
     if (channel.Probe(ctx.printer) == ReplyChannel::Outcome::Lost || channel.Silent()) return lost();
     form = FormForFlag(ctx.printer.namedFormFlag);
   }
-  Exchange x(channel, form, lang);
+  Exchange x(channel, form);
   if (!x.Ask(setvar::kMfg)) return lost();
   // A printer that answered none of the first requests is not there to be
   // read: nothing on the page changes, and the Write stays as it was.
@@ -121,106 +115,254 @@ bool SettingsPage::OnReadSettings(PageContext& ctx) {
   const std::string fullName = channel.ModelReply().empty() ? modelName : channel.ModelName();
   readBack_.values.Clear();
   readBack_.msw.clear();
-  if (!fullName.empty()) {
-    c.SetText(kSetModel, FromPrinterBytes(fullName, lang));
-    readBack_.values.Remember(setvar::kModel.name, fullName, c, {kSetModel});
-  }
-  // A text value the printer gave; what the Write sends back while the
-  // controls stay as they are.
-  auto remember = [&](const PrinterVar& var, std::initializer_list<int> ids) {
-    if (x.empty()) readBack_.values.Forget(var.name);
-    else readBack_.values.Remember(var.name, std::string(x.bytes()), c, ids);
-  };
+  ApplySettingsAnswer(c, setvar::kModel.name, fullName, lang, &readBack_);
 
-  if (!x.empty()) c.SetText(kSetMfg, x.text());
-  remember(setvar::kMfg, {kSetMfg});
+  // Each answer goes into the controls as it comes; a Read that stops
+  // half-way leaves what it had put there.
+  auto apply = [&](const PrinterVar& var) {
+    return ApplySettingsAnswer(c, var.name, x.bytes(), lang, &readBack_);
+  };
+  apply(setvar::kMfg);
   if (!x.Ask(setvar::kSn)) return lost();
-  if (!x.empty()) c.SetText(kSetSerial, x.text());
-  remember(setvar::kSn, {kSetSerial});
+  apply(setvar::kSn);
 
   // The heating parameters have controls on the Chinese layout only; a
   // layout without them does not ask for them.
-  if (c.Has(kSetHeatSections)) {
-    if (!x.Ask(setvar::kHeatSection)) return lost();
-    SelectByReply(c, kSetHeatSections, x);
+  for (const PrinterVar* var : {&setvar::kHeatSection, &setvar::kHeatTime}) {
+    if (!c.Has(var == &setvar::kHeatSection ? kSetHeatSections : kSetHeatTime)) continue;
+    if (!x.Ask(*var)) return lost();
+    apply(*var);
   }
-  if (c.Has(kSetHeatTime)) {
-    if (!x.Ask(setvar::kHeatTime)) return lost();
-    c.SetText(kSetHeatTime, x.text());
-    remember(setvar::kHeatTime, {kSetHeatTime});
+  for (const PrinterVar* var : {&setvar::kUsbd, &setvar::kDensity, &setvar::kSpeed, &setvar::kMedia, &setvar::kEncode,
+                                &setvar::kCodePage, &setvar::kSliceOffset, &setvar::kXOffset, &setvar::kYOffset,
+                                &setvar::kLineHeight, &setvar::kPpl}) {
+    if (!x.Ask(*var)) return lost();
+    apply(*var);
   }
-
-  if (!x.Ask(setvar::kUsbd)) return lost();
-  if (!x.empty()) {
-    const qsizetype semi = x.text().indexOf(QLatin1Char(';'));
-    c.SetText(kSetUsbMfg, semi < 0 ? x.text() : x.text().left(semi));
-    c.SetText(kSetUsbModel, semi < 0 ? QString() : x.text().mid(semi + 1));
-  }
-  remember(setvar::kUsbd, {kSetUsbMfg, kSetUsbModel});
-
-  if (!x.Ask(setvar::kDensity)) return lost();
-  SelectByReply(c, kSetDensity, x);
-  if (!x.Ask(setvar::kSpeed)) return lost();
-  SelectByReply(c, kSetSpeed, x);
-  if (!x.Ask(setvar::kMedia)) return lost();
-  c.SetCurrentIndex(kSetMedia, MediaIndexOfReply(x.cstring()));
-  if (!x.Ask(setvar::kEncode)) return lost();
-  SelectByReply(c, kSetEncode, x);
-  if (!x.Ask(setvar::kCodePage)) return lost();
-  c.SetCurrentIndex(kSetCodePage, CodePageRowOfNumber(NumberOf(x.text())));
-
-  const std::pair<const PrinterVar&, int> edits[] = {
-      {setvar::kSliceOffset, kSetSliceOffset},
-      {setvar::kXOffset, kSetXOffset},
-      {setvar::kYOffset, kSetYOffset},
-      {setvar::kLineHeight, kSetLineHeight},
-  };
-  for (const auto& [var, id] : edits) {
-    if (!x.Ask(var)) return lost();
-    c.SetText(id, x.text());
-    remember(var, {id});
-  }
-
-  if (!x.Ask(setvar::kPpl)) return lost();
-  SelectByReply(c, kSetPpl, x);
-
   if (chinese) {
     // The application list depends on the printer's languages and model.
     FillAppList(c, languageMask, modelName);
-    if (!x.Ask(setvar::kApp)) return lost();
-    c.SetCurrentIndex(kSetApp, IndexOf(NumberOf(x.text())));
-    if (!x.Ask(setvar::kAppStr)) return lost();
-    const qsizetype slash = x.text().indexOf(QLatin1Char('/'));
-    const QString en = slash < 0 ? x.text() : x.text().left(slash);
-    const QString cn = slash < 0 ? QString() : x.text().mid(slash + 1);
-    if (!en.isEmpty()) c.SetText(kSetAppNameEn, en);
-    if (!cn.isEmpty()) c.SetText(kSetAppNameCn, cn);
-    remember(setvar::kAppStr, {kSetAppNameEn, kSetAppNameCn});
+    for (const PrinterVar* var : {&setvar::kApp, &setvar::kAppStr}) {
+      if (!x.Ask(*var)) return lost();
+      apply(*var);
+    }
   } else {
     c.SetCurrentIndex(kSetApp, 0);
   }
-
-  if (!x.Ask(setvar::kWarnFormat)) return lost();
-  if (NumberOf(x.text()) != 0) SelectRadio(c, kSetWarnTriple, kSetWarnLoop);
-  else SelectRadio(c, kSetWarnLoop, kSetWarnTriple);
-  if (!x.Ask(setvar::kCoverAction)) return lost();
-  if (NumberOf(x.text()) != 0) SelectRadio(c, kSetCoverNoAction, kSetCoverLocate);
-  else SelectRadio(c, kSetCoverLocate, kSetCoverNoAction);
-  if (!x.Ask(setvar::kMenuLang)) return lost();
-  c.SetCurrentIndex(kSetMenuLang, NumberOf(x.text()) == 1 ? 1 : 0);
-
-  if (!x.Ask(setvar::kMsw)) return lost();
-  // Only a 16-byte reply is a digit string; one that holds anything but
-  // hexadecimal digits is taken as a broken line.
-  if (x.bytes().size() == static_cast<std::size_t>(kMswDigits)) {
-    if (!ApplyMswDigits(c, x.bytes())) return lost();
-    readBack_.msw = std::string(x.bytes());
+  for (const PrinterVar* var : {&setvar::kWarnFormat, &setvar::kCoverAction, &setvar::kMenuLang, &setvar::kMsw}) {
+    if (!x.Ask(*var)) return lost();
+    if (!apply(*var)) return lost();
   }
 
   readOnce_ = true;
   port.Close();
   ctx.ui.ShowTimedMessage(LoadString(kStrReadOk, lang), LoadString(kStrSetup, lang));
   return true;
+}
+
+const std::vector<const char*>& SettingsVariables() {
+  static const std::vector<const char*> names = {
+      setvar::kModel.name,      setvar::kMfg.name,        setvar::kSn.name,         setvar::kHeatSection.name,
+      setvar::kHeatTime.name,   setvar::kUsbd.name,       setvar::kDensity.name,    setvar::kSpeed.name,
+      setvar::kMedia.name,      setvar::kEncode.name,     setvar::kCodePage.name,   setvar::kSliceOffset.name,
+      setvar::kXOffset.name,    setvar::kYOffset.name,    setvar::kLineHeight.name, setvar::kPpl.name,
+      setvar::kApp.name,        setvar::kAppStr.name,     setvar::kWarnFormat.name, setvar::kCoverAction.name,
+      setvar::kMenuLang.name,   setvar::kMsw.name};
+  return names;
+}
+
+bool ApplySettingsAnswer(ControlModel& c, std::string_view var, std::string_view answer, int lang,
+                         SettingsReadBack* readBack) {
+  if (answer.data() == nullptr) answer = std::string_view("", 0);
+  const QString text = ReplyToText(answer.data(), static_cast<int>(answer.size()), lang);
+  const bool empty = answer.empty();
+  // A text value the printer gave; what the Write sends back while the
+  // controls stay as they are.
+  auto remember = [&](std::initializer_list<int> ids) {
+    if (!readBack) return;
+    if (empty) readBack->values.Forget(std::string(var));
+    else readBack->values.Remember(std::string(var), std::string(answer), c, ids);
+  };
+  auto is = [&](const PrinterVar& v) { return var == v.name; };
+  if (is(setvar::kModel)) {
+    if (empty) return true;
+    c.SetText(kSetModel, FromPrinterBytes(answer, lang));
+    remember({kSetModel});
+  } else if (is(setvar::kMfg) || is(setvar::kSn)) {
+    const int id = is(setvar::kMfg) ? kSetMfg : kSetSerial;
+    if (!empty) c.SetText(id, text);
+    remember({id});
+  } else if (is(setvar::kHeatSection)) {
+    if (c.Has(kSetHeatSections)) SelectByReply(c, kSetHeatSections, text);
+  } else if (is(setvar::kHeatTime)) {
+    if (!c.Has(kSetHeatTime)) return true;
+    c.SetText(kSetHeatTime, text);
+    remember({kSetHeatTime});
+  } else if (is(setvar::kUsbd)) {
+    if (!empty) {
+      const qsizetype semi = text.indexOf(QLatin1Char(';'));
+      c.SetText(kSetUsbMfg, semi < 0 ? text : text.left(semi));
+      c.SetText(kSetUsbModel, semi < 0 ? QString() : text.mid(semi + 1));
+    }
+    remember({kSetUsbMfg, kSetUsbModel});
+  } else if (is(setvar::kDensity) || is(setvar::kSpeed) || is(setvar::kEncode) || is(setvar::kPpl)) {
+    SelectByReply(c, is(setvar::kDensity) ? kSetDensity : is(setvar::kSpeed) ? kSetSpeed
+                     : is(setvar::kEncode) ? kSetEncode : kSetPpl, text);
+  } else if (is(setvar::kMedia)) {
+    // Compared as a C string: the answer ends at a NUL.
+    c.SetCurrentIndex(kSetMedia, MediaIndexOfReply(std::string_view(std::string(answer).c_str())));
+  } else if (is(setvar::kCodePage)) {
+    c.SetCurrentIndex(kSetCodePage, CodePageRowOfNumber(NumberOf(text)));
+  } else if (is(setvar::kSliceOffset) || is(setvar::kXOffset) || is(setvar::kYOffset) || is(setvar::kLineHeight)) {
+    const int id = is(setvar::kSliceOffset) ? kSetSliceOffset : is(setvar::kXOffset) ? kSetXOffset
+                   : is(setvar::kYOffset) ? kSetYOffset : kSetLineHeight;
+    c.SetText(id, text);
+    remember({id});
+  } else if (is(setvar::kApp)) {
+    c.SetCurrentIndex(kSetApp, IndexOf(NumberOf(text)));
+  } else if (is(setvar::kAppStr)) {
+    const qsizetype slash = text.indexOf(QLatin1Char('/'));
+    const QString en = slash < 0 ? text : text.left(slash);
+    const QString cn = slash < 0 ? QString() : text.mid(slash + 1);
+    if (!en.isEmpty()) c.SetText(kSetAppNameEn, en);
+    if (!cn.isEmpty()) c.SetText(kSetAppNameCn, cn);
+    remember({kSetAppNameEn, kSetAppNameCn});
+  } else if (is(setvar::kWarnFormat)) {
+    if (NumberOf(text) != 0) SelectRadio(c, kSetWarnTriple, kSetWarnLoop);
+    else SelectRadio(c, kSetWarnLoop, kSetWarnTriple);
+  } else if (is(setvar::kCoverAction)) {
+    if (NumberOf(text) != 0) SelectRadio(c, kSetCoverNoAction, kSetCoverLocate);
+    else SelectRadio(c, kSetCoverLocate, kSetCoverNoAction);
+  } else if (is(setvar::kMenuLang)) {
+    c.SetCurrentIndex(kSetMenuLang, NumberOf(text) == 1 ? 1 : 0);
+  } else if (is(setvar::kMsw)) {
+    // Only a 16-byte reply is a digit string; one that holds anything but
+    // hexadecimal digits is taken as a broken line.
+    if (answer.size() == static_cast<std::size_t>(kMswDigits)) {
+      if (!ApplyMswDigits(c, answer)) return false;
+      if (readBack) readBack->msw = std::string(answer);
+    }
+  }
+  return true;
+}
+
+bool ApplySettingsValues(ControlModel& c, const PageValues& values, int lang, std::uint8_t languageMask,
+                         std::string_view modelName, SettingsReadBack* readBack) {
+  if (readBack) {
+    readBack->values.Clear();
+    readBack->msw.clear();
+  }
+  for (const char* var : SettingsVariables()) {
+    const std::string_view name(var);
+    if (name == setvar::kApp.name) {
+      if (lang != kLangChinese) {
+        c.SetCurrentIndex(kSetApp, 0);
+        continue;
+      }
+      FillAppList(c, languageMask, modelName);
+    }
+    if (name == setvar::kAppStr.name && lang != kLangChinese) continue;
+    auto it = values.find(var);
+    if (!ApplySettingsAnswer(c, name, it == values.end() ? std::string_view() : std::string_view(it->second), lang,
+                             readBack))
+      return false;
+  }
+  return true;
+}
+
+namespace {
+
+// Selects the list item whose text is `value`, as a user picks it.
+EditResult PickItem(ControlModel& c, int id, const QString& value) {
+  const int index = FindItemExact(c, id, value);
+  if (index < 0) return {"fits no item", Items(c, id)};
+  c.SetCurrentIndex(id, index);
+  return {};
+}
+
+// Selects the item at the index `value` names.
+EditResult PickIndex(ControlModel& c, int id, const QString& value, const QStringList& names) {
+  for (int i = 0; i < names.size(); ++i)
+    if (names[i] == value) {
+      c.SetCurrentIndex(id, i);
+      return {};
+    }
+  return {"fits no item", names};
+}
+
+EditResult PickRadio(ControlModel& c, int off0, int on1, const QString& value) {
+  if (value == QLatin1String("0")) SelectRadio(c, off0, on1);
+  else if (value == QLatin1String("1")) SelectRadio(c, on1, off0);
+  else return {"fits no choice", {QStringLiteral("0"), QStringLiteral("1")}};
+  return {};
+}
+
+QStringList Numbers(int count) {
+  QStringList out;
+  for (int i = 0; i < count; ++i) out << QString::number(i);
+  return out;
+}
+
+}  // namespace
+
+EditResult EditSettingsValue(ControlModel& c, std::string_view var, const QString& value, int lang) {
+  auto is = [&](const PrinterVar& v) { return var == v.name; };
+  auto edit = [&](int id) -> EditResult {
+    c.SetText(id, value);
+    return {};
+  };
+  // A value that spans two edits, split where the Read splits it.
+  auto pair = [&](int first, int second, QChar at) -> EditResult {
+    const qsizetype cut = value.indexOf(at);
+    c.SetText(first, cut < 0 ? value : value.left(cut));
+    c.SetText(second, cut < 0 ? QString() : value.mid(cut + 1));
+    return {};
+  };
+  if (is(setvar::kModel)) return edit(kSetModel);
+  if (is(setvar::kMfg)) return edit(kSetMfg);
+  if (is(setvar::kSn)) return edit(kSetSerial);
+  if (is(setvar::kUsbd)) return pair(kSetUsbMfg, kSetUsbModel, QLatin1Char(';'));
+  if (is(setvar::kHeatSection) || is(setvar::kHeatTime)) {
+    const int id = is(setvar::kHeatSection) ? kSetHeatSections : kSetHeatTime;
+    if (!c.Has(id)) return {"has no control on this layout (Chinese systems only)", {}};
+    return is(setvar::kHeatTime) ? edit(id) : PickItem(c, id, value);
+  }
+  if (is(setvar::kDensity)) return PickItem(c, kSetDensity, value);
+  if (is(setvar::kSpeed)) return PickItem(c, kSetSpeed, value);
+  if (is(setvar::kEncode)) return PickItem(c, kSetEncode, value);
+  if (is(setvar::kPpl)) return PickItem(c, kSetPpl, value);
+  if (is(setvar::kMedia)) {
+    QStringList words;
+    for (int i = 0; i < c.ItemCount(kSetMedia); ++i) words << QString::fromLatin1(MediaWordOfIndex(i));
+    return PickIndex(c, kSetMedia, value, words);
+  }
+  if (is(setvar::kCodePage)) {
+    QStringList numbers;
+    for (int i = 0; i < c.ItemCount(kSetCodePage); ++i) numbers << QString::number(CodePageNumberOfRow(i));
+    return PickIndex(c, kSetCodePage, value, numbers);
+  }
+  if (is(setvar::kSliceOffset)) return edit(kSetSliceOffset);
+  if (is(setvar::kXOffset)) return edit(kSetXOffset);
+  if (is(setvar::kYOffset)) return edit(kSetYOffset);
+  if (is(setvar::kLineHeight)) return edit(kSetLineHeight);
+  if (is(setvar::kApp) || is(setvar::kAppStr)) {
+    if (lang != kLangChinese) return {"is written on Chinese systems only (--lang zh)", {}};
+    if (is(setvar::kAppStr)) return pair(kSetAppNameEn, kSetAppNameCn, QLatin1Char('/'));
+    return PickIndex(c, kSetApp, value, Numbers(c.ItemCount(kSetApp)));
+  }
+  if (is(setvar::kWarnFormat)) return PickRadio(c, kSetWarnLoop, kSetWarnTriple, value);
+  if (is(setvar::kCoverAction)) return PickRadio(c, kSetCoverLocate, kSetCoverNoAction, value);
+  if (is(setvar::kMenuLang)) return PickIndex(c, kSetMenuLang, value, Numbers(c.ItemCount(kSetMenuLang)));
+  if (is(setvar::kMsw)) {
+    const std::string digits = value.toStdString();
+    if (digits.size() != static_cast<std::size_t>(kMswDigits) ||
+        digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+      return {"is not 16 hexadecimal digits", {}};
+    // The digits the page does not show go out as the printer gave them.
+    if (!ApplyMswDigits(c, digits)) return {"is not 16 hexadecimal digits", {}};
+    return {};
+  }
+  return {"is not a settings variable", {}};
 }
 
 SettingsWritePlan BuildSettingsWrite(const ControlModel& c, LineForm form, int langId,

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "pages/core/page_logic.h"
+#include "pages/core/page_values.h"
 #include "pages/core/read_back.h"
 #include "pages/core/write_values.h"
 #include "pages/settings/settings_tables.h"
@@ -38,6 +39,29 @@ struct SettingsReadBack {
 // that cannot travel exactly refuses the plan: it then holds no line.
 SettingsWritePlan BuildSettingsWrite(const ControlModel& controls, LineForm form, int langId,
                                      const SettingsReadBack* readBack = nullptr);
+
+// The variables in the order a Read asks for them ("model" comes from the
+// probe and is first).
+const std::vector<const char*>& SettingsVariables();
+
+// Puts one answer of a Read into the controls, as the Read does: `var` is
+// one of SettingsVariables() but "model", `answer` its bytes (empty when
+// none came). With `readBack`, text values are remembered with their bytes.
+// False for an "msw" answer that is a broken line (the Read stops there).
+bool ApplySettingsAnswer(ControlModel& controls, std::string_view var, std::string_view answer, int langId,
+                         SettingsReadBack* readBack);
+
+// A whole Read's answers put into the controls in the Read's order. The
+// application list is filled first, on a Chinese system, for the printer's
+// languages and model name; "model" in `values` is the name the probe gave.
+// False where the Read would have stopped.
+bool ApplySettingsValues(ControlModel& controls, const PageValues& values, int langId, std::uint8_t languageMask,
+                         std::string_view modelName, SettingsReadBack* readBack);
+
+// A user's edit of one variable, as typed into or chosen on the page: text
+// for an edit (empty allowed), an item's own text for a list, 0 or 1 for a
+// radio pair, 16 hexadecimal digits for "msw". Nothing changes when refused.
+EditResult EditSettingsValue(ControlModel& controls, std::string_view var, const QString& value, int langId);
 
 class SettingsPage : public PageLogic {
  public:

@@ -79,6 +79,96 @@ void UpdateWifiControls(ControlModel& c, int mode, int dhcpChoice) {
   for (int id : {kAutoYes, kAutoNo}) c.SetEnabled(id, sta);
 }
 
+namespace {
+
+const PrinterVar* VarOf(std::string_view name) {
+  for (const PrinterVar* v : {&kVarMac, &kVarLip, &kVarMode, &kVarDhcp, &kVarAp, &kVarSta, &kVarApac})
+    if (name == v->name) return v;
+  return nullptr;
+}
+
+}  // namespace
+
+const std::vector<const char*>& WifiVariables() {
+  static const std::vector<const char*> names = {kVarMac.name, kVarLip.name, kVarMode.name, kVarDhcp.name,
+                                                 kVarAp.name,  kVarSta.name, kVarApac.name};
+  return names;
+}
+
+void ApplyWifiAnswer(ControlModel& c, std::string_view var, std::string_view answer, int lang, WifiChoice& choice,
+                     ReadBack* readBack) {
+  if (answer.data() == nullptr) answer = std::string_view("", 0);
+  const int n = static_cast<int>(answer.size());
+  // An integer answer; nullopt when none came, which changes no button.
+  const std::optional<int> number =
+      n == 0 ? std::nullopt : std::optional<int>(AnswerNumber(answer.data(), n, lang));
+  auto remember = [&](const int (&fields)[5]) {
+    const std::string_view list = AnswerBytes(answer.data(), n);
+    if (!readBack) return;
+    if (list.empty()) readBack->Forget(std::string(var));
+    else readBack->Remember(std::string(var), std::string(list), c, {fields[0], fields[1], fields[2], fields[3], fields[4]});
+  };
+  if (var == kVarMac.name) {
+    c.SetText(kMacBox, ReplyToText(answer.data(), n, lang));
+  } else if (var == kVarLip.name) {
+    c.SetText(kLocalIp, ReplyToText(answer.data(), n, lang));
+  } else if (var == kVarMode.name) {
+    choice.answeredMode = number;
+    if (number && *number >= 1 && *number <= 3) SelectRadioOf(c, {kModeSta, kModeAp, kModeBoth}, *number - 1);
+  } else if (var == kVarDhcp.name) {
+    if (number == 0) SelectRadio(c, kDhcpDisable, kDhcpEnable);
+    if (number == 1) SelectRadio(c, kDhcpEnable, kDhcpDisable);
+    // The radio button checked of a group, as the value it stands for.
+    const int checkedMode = c.Checked(kModeSta) ? 1 : c.Checked(kModeAp) ? 2 : c.Checked(kModeBoth) ? 3 : choice.mode;
+    const int checkedDhcp = c.Checked(kDhcpEnable) ? 1 : c.Checked(kDhcpDisable) ? 0 : choice.dhcpChoice;
+    choice.mode = choice.answeredMode ? *choice.answeredMode : checkedMode;
+    choice.dhcpChoice = number ? *number : checkedDhcp;
+    UpdateWifiControls(c, choice.mode, choice.dhcpChoice);
+  } else if (var == kVarAp.name) {
+    FillListFields(c, kApFields, AnswerBytes(answer.data(), n), true, lang);
+    remember(kApFields);
+  } else if (var == kVarSta.name) {
+    FillListFields(c, kStaFields, AnswerBytes(answer.data(), n), false, lang);
+    remember(kStaFields);
+  } else if (var == kVarApac.name) {
+    if (number == 0) SelectRadio(c, kAutoNo, kAutoYes);
+    if (number == 1) SelectRadio(c, kAutoYes, kAutoNo);
+  }
+}
+
+void ApplyWifiValues(ControlModel& c, const PageValues& values, int lang, WifiChoice& choice, ReadBack* readBack) {
+  choice.answeredMode.reset();
+  for (const char* name : WifiVariables()) {
+    auto it = values.find(name);
+    ApplyWifiAnswer(c, name, it == values.end() ? std::string_view() : std::string_view(it->second), lang, choice,
+                    readBack);
+  }
+}
+
+
+EditResult EditWifiValue(ControlModel& c, std::string_view var, const QString& value) {
+  auto radio = [&](std::initializer_list<int> ids, const QStringList& names) -> EditResult {
+    const qsizetype at = names.indexOf(value);
+    if (at < 0) return {"fits no choice", names};
+    SelectRadioOf(c, ids, static_cast<int>(at));
+    return {};
+  };
+  auto list = [&](const int (&fields)[5]) -> EditResult {
+    const QStringList pieces = value.isEmpty() ? QStringList() : value.split(QLatin1Char(','));
+    if (pieces.size() > 5) return {"has more than five comma-separated fields", {}};
+    for (int i = 0; i < 5; ++i) c.SetText(fields[i], i < pieces.size() ? pieces[i] : QString());
+    return {};
+  };
+  if (var == kVarMac.name || var == kVarLip.name) return {"is shown only; the printer's value cannot be written", {}};
+  if (var == kVarMode.name)
+    return radio({kModeSta, kModeAp, kModeBoth}, {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")});
+  if (var == kVarDhcp.name) return radio({kDhcpDisable, kDhcpEnable}, {QStringLiteral("0"), QStringLiteral("1")});
+  if (var == kVarApac.name) return radio({kAutoNo, kAutoYes}, {QStringLiteral("0"), QStringLiteral("1")});
+  if (var == kVarAp.name) return list(kApFields);
+  if (var == kVarSta.name) return list(kStaFields);
+  return {"is not a WiFi variable", {}};
+}
+
 void WifiPage::OnCreate(PageContext& ctx) {
   readOnce_ = false;
   mode_ = 0;
@@ -165,63 +255,20 @@ void WifiPage::ReadWifiSettings(PageContext& ctx) {
   ControlModel& c = ctx.controls;
   const int lang = ctx.langId;
 
-  // An integer answer; nullopt when none came, which changes no button.
-  auto number = [&](int n) -> std::optional<int> {
-    if (n == 0) return std::nullopt;
-    return AnswerNumber(channel.data(), n, lang);
-  };
-  auto remember = [&](const PrinterVar& var, int n, const int (&fields)[5]) {
-    const std::string_view answer = AnswerBytes(channel.data(), n);
-    if (answer.empty()) readBack_.Forget(var.name);
-    else readBack_.Remember(var.name, std::string(answer), c, {fields[0], fields[1], fields[2], fields[3], fields[4]});
-  };
-  // The radio button checked of a group, as the value it stands for.
-  auto checkedMode = [&] { return c.Checked(kModeSta) ? 1 : c.Checked(kModeAp) ? 2 : c.Checked(kModeBoth) ? 3 : mode_; };
-  auto checkedDhcp = [&] { return c.Checked(kDhcpEnable) ? 1 : c.Checked(kDhcpDisable) ? 0 : dhcpChoice_; };
-
-  // The seven variables in the order they are read, each with what its
-  // answer (NUL-terminated on a WLAN module; 0 bytes when none came) does.
-  std::optional<int> mode;
-  const std::pair<PrinterVar, std::function<void(int)>> steps[] = {
-      {kVarMac, [&](int n) { c.SetText(kMacBox, ReplyToText(channel.data(), n, lang)); }},
-      {kVarLip, [&](int n) { c.SetText(kLocalIp, ReplyToText(channel.data(), n, lang)); }},
-      {kVarMode,
-       [&](int n) {
-         mode = number(n);
-         if (mode && *mode >= 1 && *mode <= 3) SelectRadioOf(c, {kModeSta, kModeAp, kModeBoth}, *mode - 1);
-       }},
-      {kVarDhcp,
-       [&](int n) {
-         const std::optional<int> dhcp = number(n);
-         if (dhcp == 0) SelectRadio(c, kDhcpDisable, kDhcpEnable);
-         if (dhcp == 1) SelectRadio(c, kDhcpEnable, kDhcpDisable);
-         mode_ = mode ? *mode : checkedMode();
-         dhcpChoice_ = dhcp ? *dhcp : checkedDhcp();
-         UpdateWifiControls(c, mode_, dhcpChoice_);
-       }},
-      {kVarAp,
-       [&](int n) {
-         FillListFields(c, kApFields, AnswerBytes(channel.data(), n), true, lang);
-         remember(kVarAp, n, kApFields);
-       }},
-      {kVarSta,
-       [&](int n) {
-         FillListFields(c, kStaFields, AnswerBytes(channel.data(), n), false, lang);
-         remember(kVarSta, n, kStaFields);
-       }},
-      {kVarApac,
-       [&](int n) {
-         const std::optional<int> apac = number(n);
-         if (apac == 0) SelectRadio(c, kAutoNo, kAutoYes);
-         if (apac == 1) SelectRadio(c, kAutoYes, kAutoNo);
-       }},
-  };
-  for (const auto& [var, apply] : steps) {
+  // The seven variables in the order they are read; each answer
+  // (NUL-terminated on a WLAN module; 0 bytes when none came) goes into the
+  // controls as it comes.
+  WifiChoice choice{std::nullopt, mode_, dhcpChoice_};
+  for (const char* name : WifiVariables()) {
+    const PrinterVar& var = *VarOf(name);
     if (channel.Ask(GetvarLine(var, form), true) == ReplyChannel::Outcome::Lost) return lost();
     // A printer that answered none of the first requests is not there to be
     // read: nothing on the page changes, and WRITE stays as it was.
     if (channel.Silent()) return lost();
-    apply(channel.count());
+    ApplyWifiAnswer(c, name, std::string_view(channel.data(), static_cast<std::size_t>(channel.count())), lang,
+                    choice, &readBack_);
+    mode_ = choice.mode;
+    dhcpChoice_ = choice.dhcpChoice;
   }
   readOnce_ = true;
 }

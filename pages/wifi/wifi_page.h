@@ -6,9 +6,13 @@
 // to act.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "pages/core/page_logic.h"
+#include "pages/core/page_values.h"
 #include "pages/core/read_back.h"
 #include "pages/core/write_values.h"
 #include "protocol/command_line.h"
@@ -71,12 +75,38 @@ void UpdateWifiControls(ControlModel& controls, int mode, int dhcpChoice);
 void FillListFields(ControlModel& controls, const int (&fields)[5], std::string_view answer, bool emptyEndsWalk,
                     int langId);
 
+// The variables in the order a Read asks for them.
+const std::vector<const char*>& WifiVariables();
+
+// The mode and DHCP choice the fields follow, as a Read leaves them: the
+// mode the printer answered (none yet when it gave none) and the choices
+// kept from before where an answer selected no button.
+struct WifiChoice {
+  std::optional<int> answeredMode;
+  int mode = 0;
+  int dhcpChoice = 0;
+};
+
+// Puts one answer of a Read into the controls, as the Read does (`answer`
+// empty when none came). With `readBack`, the AP and STA lists are
+// remembered with their bytes.
+void ApplyWifiAnswer(ControlModel& controls, std::string_view var, std::string_view answer, int langId,
+                     WifiChoice& choice, ReadBack* readBack);
+// A whole Read's answers, in the Read's order.
+void ApplyWifiValues(ControlModel& controls, const PageValues& values, int langId, WifiChoice& choice,
+                     ReadBack* readBack);
+
 // WRITE's lines for the controls, in the order mode, DHCP, AP, STA,
 // auto-connect. With `readBack`, a list the user left as the READ put it
 // goes back as the printer gave it (or is kept by the printer when a line
 // cannot carry it). A field that cannot travel exactly refuses the plan: it
 // then holds no line.
 WritePlan BuildWifiWrite(const ControlModel& controls, LineForm form, int langId, const ReadBack* readBack);
+
+// A user's edit of one variable: 1, 2 or 3 for the mode, 0 or 1 for DHCP
+// and auto-connect, and for a list up to five comma-separated fields (an
+// empty value empties all five). The MAC and local address are shown only.
+EditResult EditWifiValue(ControlModel& controls, std::string_view var, const QString& value);
 
 class WifiPage : public PageLogic {
  public:
@@ -91,6 +121,7 @@ class WifiPage : public PageLogic {
 
   // True once a READ has run to its end; never cleared again.
   bool ReadOnce() const { return readOnce_; }
+  const ReadBack& LastRead() const { return readBack_; }
   int Mode() const { return mode_; }
   int DhcpChoice() const { return dhcpChoice_; }
   std::vector<KeptValue> KeptAtLastWrite() const override { return kept_; }

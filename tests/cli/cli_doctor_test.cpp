@@ -324,11 +324,11 @@ TEST(CliCause, MissingDeviceInBothLanguages) {
   EXPECT_EQ(en.exitCode, 1);
   const QStringList lines = en.err.split('\n', Qt::SkipEmptyParts);
   ASSERT_GE(lines.size(), 2) << en.err.toStdString();
-  EXPECT_EQ(lines[0], "Unconnect Printer");
+  EXPECT_EQ(lines[0], "settings: Unconnect Printer");
   EXPECT_TRUE(lines[1].startsWith("No such device: /nonexistent/ttyUSB0 (unplugged or switched off?).")) << en.err.toStdString();
   CliRun zh = RunCli({"--port", "/nonexistent/ttyUSB0", "--lang", "zh", "probe"});
   EXPECT_EQ(zh.exitCode, 1);
-  EXPECT_TRUE(zh.err.startsWith(QStringLiteral("打印机未连接\n设备不存在：/nonexistent/ttyUSB0"))) << zh.err.toStdString();
+  EXPECT_TRUE(zh.err.startsWith(QStringLiteral("probe: 打印机未连接\n设备不存在：/nonexistent/ttyUSB0"))) << zh.err.toStdString();
 }
 
 TEST(CliCause, PermissionNamesTheGroupAndTheFix) {
@@ -343,7 +343,7 @@ TEST(CliCause, PermissionNamesTheGroupAndTheFix) {
   }
   CliRun r = RunUnprivileged({"--port", QString::fromStdString(pty.slave), "--lang", "en", "wifi", "read"});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_TRUE(r.err.startsWith("Unconnect Printer\nPermission denied: " + QString::fromStdString(pty.slave)))
+  EXPECT_TRUE(r.err.startsWith("wifi: Unconnect Printer\nPermission denied: " + QString::fromStdString(pty.slave)))
       << r.err.toStdString();
   if (geteuid() == 0) {
     EXPECT_TRUE(r.err.contains("belongs to group dialout and user nobody is not in it. Fix: sudo usermod -aG dialout "
@@ -389,7 +389,7 @@ TEST(CliCause, BusyPortNamesTheProgramHoldingIt) {
   holder.kill();
   holder.waitForFinished(5000);
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_TRUE(r.err.startsWith("Unconnect Printer\nBusy: " + QString::fromStdString(pty.slave) + " is in use by sleep (pid " +
+  EXPECT_TRUE(r.err.startsWith("test: Unconnect Printer\nBusy: " + QString::fromStdString(pty.slave) + " is in use by sleep (pid " +
                                QString::number(holderPid)))
       << r.err.toStdString();
 }

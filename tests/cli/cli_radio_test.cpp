@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "cli/cli_support.h"
@@ -156,7 +157,15 @@ TEST(CliTrace, ShowsBothDirectionsWithTimes) {
   ASSERT_EQ(r.exitCode, 0);
   QFile f(trace);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  const QStringList lines = QString::fromLatin1(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  QStringList lines = QString::fromLatin1(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  // The header names the program, the port, the mode, the form, the date
+  // and the time unit before the first exchange.
+  const QStringList header = lines.filter(QRegularExpression(QStringLiteral("^# ")));
+  const QString head = header.join(QLatin1Char('\n'));
+  for (const char* word : {"# deveder-cli ", "# port ", "# mode usb", "# form ", "# date ", "# time: milliseconds"})
+    EXPECT_TRUE(head.contains(QString::fromLatin1(word))) << word << "\n" << head.toStdString();
+  ASSERT_TRUE(lines.mid(0, header.size()) == header) << "the header comes first";
+  lines = lines.mid(header.size());
   ASSERT_GE(lines.size(), 2);
   EXPECT_TRUE(lines[0].contains(QStringLiteral(" >> ")));
   EXPECT_TRUE(lines[0].contains(QStringLiteral("getvar \"model\"")));

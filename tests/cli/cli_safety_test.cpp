@@ -85,7 +85,7 @@ TEST(CliSafety, ASecondUserOfThePortIsRefusedAndTheFirstsDownloadCompletesIntact
   for (const QStringList& second : {PortArgs(printer) + "settings" + "write" + "density=6", PortArgs(printer) + "probe"}) {
     const CliRun r = RunCli(second);
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, kUnconnect + QLatin1Char('\n') + holder + QLatin1Char('\n')) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(kUnconnect + QLatin1Char('\n') + holder)) << r.err.toStdString();
   }
   ASSERT_TRUE(first.waitForFinished(30000));
   EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
@@ -106,9 +106,9 @@ TEST(CliSafety, AFileNameThatCarriesACommandIsRefusedWithNothingSent) {
   auto printer = StartPrinter();
   const CliRun r = RunCli(PortArgs(*printer) + "font" + "download" + "--kind" + "extended" << QString::fromStdString(path));
   EXPECT_EQ(r.exitCode, 2);
-  EXPECT_EQ(r.err, ValueRefusalMessage({FontFileNameField(kLangEnglish), ValueFault::ControlCharacter, 0x0D},
-                                       kLangEnglish) +
-                       QLatin1Char('\n'));
+  EXPECT_TRUE(r.err.contains(
+      ValueRefusalMessage({FontFileNameField(kLangEnglish), ValueFault::ControlCharacter, 0x0D}, kLangEnglish)))
+      << r.err.toStdString();
   EXPECT_EQ(printer->BytesReceived(), 0);
   EXPECT_TRUE(printer->Log().empty());
 }
@@ -124,14 +124,14 @@ TEST(CliSafety, ValuesALineCannotCarryAreRefusedOnEveryPageWithNothingSent) {
       EXPECT_EQ(r.exitCode, 2) << var;
       const LineValue v = TextToLineValue(value, kLangEnglish);
       ASSERT_FALSE(v.ok());
-      EXPECT_EQ(r.err, ValueRefusalMessage({QString::fromLatin1(var), v.fault, v.character}, kLangEnglish) +
-                           QLatin1Char('\n'));
+      EXPECT_TRUE(r.err.contains(ValueRefusalMessage({QString::fromLatin1(var), v.fault, v.character}, kLangEnglish)))
+          << r.err.toStdString();
     }
   }
   // In the interface language.
   const CliRun zh = RunCli(PortArgs(*printer, "zh") + "bt" + "write" + "bluetooth.bluetooth_pin=12\"34");
   EXPECT_EQ(zh.exitCode, 2);
-  EXPECT_TRUE(zh.err.startsWith(QStringLiteral("无法发送 bluetooth.bluetooth_pin："))) << zh.err.toStdString();
+  EXPECT_TRUE(zh.err.contains(QStringLiteral("无法发送 bluetooth.bluetooth_pin："))) << zh.err.toStdString();
   EXPECT_EQ(printer->BytesReceived(), 0);
 }
 
@@ -158,8 +158,8 @@ TEST(CliSafety, ARestoreFileWithAValueALineCannotCarryIsRefusedBeforeAnyPageIsRe
       const CliRun r = RunCli(PortArgs(*printer) + "restore" << file);
       EXPECT_EQ(r.exitCode, 2) << var;
       const LineValue v = TextToLineValue(value, kLangEnglish);
-      EXPECT_EQ(r.err, ValueRefusalMessage({QString::fromLatin1(var), v.fault, v.character}, kLangEnglish) +
-                           QLatin1Char('\n'));
+      EXPECT_TRUE(r.err.contains(ValueRefusalMessage({QString::fromLatin1(var), v.fault, v.character}, kLangEnglish)))
+          << r.err.toStdString();
     }
   }
   EXPECT_EQ(printer->BytesReceived(), 0);
@@ -211,7 +211,8 @@ TEST(CliSafety, APathThatIsNoDeviceIsRefusedAndLeftAsItWas) {
       if (std::string(command) == "settings") args << QStringLiteral("write") << QStringLiteral("density=5");
       const CliRun r = RunCli(args);
       EXPECT_EQ(r.exitCode, 1) << c.path;
-      EXPECT_EQ(r.err, kUnconnect + QStringLiteral("\nThe port path is not a device (%1)\n").arg(QLatin1String(c.kind)));
+      EXPECT_TRUE(r.err.contains(kUnconnect + QStringLiteral("\nThe port path is not a device (%1)").arg(QLatin1String(c.kind))))
+          << r.err.toStdString();
     }
   }
   EXPECT_EQ(FileContent(file), content);

@@ -1,0 +1,69 @@
+// The pages deveder-cli reads and writes, by their buttons and their own
+// mapping between controls and variables: what a Write would send from the
+// controls as they stand, and a user's edit of one variable. The tool keeps
+// no mapping of its own.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/cli_session.h"
+#include "pages/core/page_values.h"
+#include "protocol/command_line.h"
+
+namespace deveder::cli {
+
+// The lines a Write would send, and why it would stop before its last line
+// (empty when it would not).
+struct WriteLines {
+  std::vector<std::string> lines;
+  std::string stop;
+};
+
+struct PageDef {
+  const char* command;  // "settings", "wifi", "bt"
+  const char* jsonKey;  // "settings", "wifi", "bluetooth"
+  int readButton;
+  int writeButton;
+  std::vector<const char*> vars;                        // in output order
+  std::vector<std::pair<const char*, int>> shownOnly;   // never written: the control shown
+  std::function<std::unique_ptr<PageLogic>()> make;
+  // Lists the Read fills from what the printer is: an edit of one can be
+  // checked only after the Read.
+  std::vector<const char*> filledByRead;
+  // What the page's Write would send now.
+  std::function<WriteLines(const PageLogic&, const ControlModel&, LineForm, int lang)> plan;
+  // A user's edit of one variable.
+  std::function<EditResult(ControlModel&, std::string_view, const QString&, int lang)> edit;
+};
+
+const PageDef& SettingsDef();
+const PageDef& WifiDef();
+const PageDef& BluetoothDef();
+const std::vector<const PageDef*>& AllPages();
+
+// Printer bytes of each variable; nullopt where the Write would send nothing.
+using Values = std::map<std::string, std::optional<std::string>>;
+
+// What the page's Write would send now, by variable. Shown-only variables
+// carry the text their control shows.
+Values CurrentValues(Session& session, Session::Page& page, const PageDef& def);
+
+// Whether `name` is one of the page's variables, and one it writes.
+bool IsVar(const PageDef& def, const std::string& name);
+bool IsShownOnly(const PageDef& def, const std::string& name);
+
+// Puts user edits (text as typed) into the page's controls. Empty when all
+// fit; otherwise one line per refused edit, naming it and what would fit.
+std::string ApplyEdits(const PageDef& def, Session::Page& page, const std::map<std::string, QString>& edits,
+                       int lang);
+
+// Output: one JSON object, or aligned "name  value" lines.
+std::string ValuesJson(const PageDef& def, const Values& values, int lang);
+std::string ValuesText(const PageDef& def, const Values& values, int lang);
+
+}  // namespace deveder::cli
