@@ -286,8 +286,22 @@ int CmdRestore(Session& session, const Args& args) {
   if (errors.empty() && plans.empty()) errors = "no value to restore\n";
   if (!errors.empty()) return Usage(file + ": " + errors.substr(0, errors.size() - 1));
   if (int rc = session.RequirePort()) return rc;
+  // What a stop part-way leaves: the pages written so far.
+  std::vector<std::string> written;
+  std::vector<std::string> left;
+  for (const auto& plan : plans) left.push_back(plan.first->jsonKey);
+  session.CatchSignals([&] {
+    auto join = [](const std::vector<std::string>& v) {
+      std::string out;
+      for (const std::string& s : v) out += (out.empty() ? "" : ", ") + s;
+      return out.empty() ? std::string("none") : out;
+    };
+    return "Pages written: " + join(written) + "; not written (the one under way may be in part): " + join(left) +
+           ".";
+  });
   int result = kExitOk;
   for (const auto& [def, edits] : plans) {
+    session.CheckSignals();
     auto page = session.Open(def->make(), def->command);
     int rc = ReadPage(session, *page, *def);
     if (rc != kExitOk) return rc;
@@ -298,6 +312,8 @@ int CmdRestore(Session& session, const Args& args) {
     }
     rc = WritePage(session, *page, *def);
     if (rc != kExitOk) return rc;
+    written.push_back(def->jsonKey);
+    left.erase(left.begin());
     // Read again and compare with the file.
     const Values wanted = CurrentValues(session, *page, *def);
     auto check = session.Open(def->make(), def->command);
