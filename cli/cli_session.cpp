@@ -127,6 +127,12 @@ Session::~Session() {
   if (trace_) std::fclose(trace_);
 }
 
+bool Session::FinishTrace() {
+  if (!trace_) return true;
+  const bool ok = std::fflush(trace_) == 0 && !std::ferror(trace_);
+  return ok;
+}
+
 void Session::CatchSignals(std::function<std::string()> state) {
   signalState_ = std::move(state);
   if (signalFd_ >= 0) return;

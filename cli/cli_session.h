@@ -69,6 +69,8 @@ class Session {
   // then says why.
   bool TraceOk() const { return options_.traceFile.empty() || trace_ != nullptr; }
   const std::string& TraceError() const { return traceError_; }
+  // Flushes the trace; false when a line of it could not be written.
+  bool FinishTrace();
   // Chooses the port (first of the walk when none given), once every
   // argument has been checked. kExitOk, or kExitFailed with the reason shown.
   int RequirePort();
