@@ -144,6 +144,13 @@ int CmdNames(const Args& args) {
 
 using Handler = int (*)(Session&, const Args&);
 
+// A run whose standard output could not be written in full has failed.
+int FinishOutput(int rc) {
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return rc;
+  std::fprintf(stderr, "deveder-cli: standard output could not be written in full\n");
+  return rc == kExitOk ? kExitFailed : rc;
+}
+
 // Runs one command on every printer in turn: each port given with --port,
 // or else every port of the walk. One failing does not stop the others; a
 // summary line per port ends the run.
@@ -265,10 +272,10 @@ int main(int argc, char** argv) {
   Args args(words.begin() + 1, words.end());
   if (command == "ports") {
     if (!args.empty()) return Usage("ports takes no arguments");
-    return CmdPorts(options);
+    return FinishOutput(CmdPorts(options));
   }
-  if (command == "doctor") return CmdDoctor(options, args);
-  if (command == "names") return CmdNames(args);
+  if (command == "doctor") return FinishOutput(CmdDoctor(options, args));
+  if (command == "names") return FinishOutput(CmdNames(args));
   using Handler = int (*)(Session&, const Args&);
   const std::pair<const char*, Handler> table[] = {
       {"probe", CmdProbe},     {"settings", CmdSettings}, {"wifi", CmdWifi},         {"bt", CmdBluetooth},
@@ -278,12 +285,17 @@ int main(int argc, char** argv) {
   if (ports.size() > 1 && !all) return Usage("--port given more than once (with --all, each is a printer)");
   for (const auto& [name, handler] : table) {
     if (command != name) continue;
-    if (all) return RunOnAll(options, ports, command, handler, args);
+    if (all) return FinishOutput(RunOnAll(options, ports, command, handler, args));
     Session session(options);
     if (!session.TraceOk())
       return Usage("cannot write the trace " + options.traceFile + ": " + session.TraceError());
     // Each command checks its arguments, then asks the session for the port.
-    return handler(session, args);
+    int rc = handler(session, args);
+    if (!session.FinishTrace()) {
+      std::fprintf(stderr, "deveder-cli: the trace %s could not be written in full\n", options.traceFile.c_str());
+      rc = rc == kExitOk ? kExitFailed : rc;
+    }
+    return FinishOutput(rc);
   }
   return Usage("unknown command " + command);
 }

@@ -1,6 +1,9 @@
 #include "cli/cli_session.h"
 
+#include <sys/signalfd.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cerrno>
 #include <chrono>
@@ -116,7 +119,59 @@ Session::Session(Options options) : options_(std::move(options)) {
 
 Session::~Session() {
   SetPortTraceHook(nullptr);
+  if (signalFd_ >= 0) {
+    SetPortPumpHook(nullptr);
+    ::close(signalFd_);
+    // A signal still pending ends the run as it would have.
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  }
   if (trace_) std::fclose(trace_);
+}
+
+bool Session::FinishTrace() {
+  if (!trace_) return true;
+  const bool ok = std::fflush(trace_) == 0 && !std::ferror(trace_);
+  return ok;
+}
+
+void Session::CatchSignals(std::function<std::string()> state) {
+  signalState_ = std::move(state);
+  if (signalFd_ >= 0) return;
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  // Blocked, the signals wait for the descriptor to be read instead of
+  // ending the run in the middle of a line.
+  if (sigprocmask(SIG_BLOCK, &set, nullptr) != 0) return;
+  signalFd_ = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+  if (signalFd_ < 0) {
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    return;
+  }
+  SetPortPumpHook([this] { CheckSignals(); });
+}
+
+void Session::CheckSignals() {
+  if (signalFd_ < 0) return;
+  signalfd_siginfo info{};
+  if (read(signalFd_, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) return;
+  const int signo = static_cast<int>(info.ssi_signo);
+  const PortHandle port = OpenPortHandle();
+  if (port != kInvalidPortHandle) {
+    PortCancelWrite(port);
+    ClosePrinterPort(port);
+  }
+  std::fprintf(stderr, "\ndeveder-cli: stopped by %s; the port is closed%s. %s\n", signo == SIGINT ? "Ctrl-C" : "SIGTERM",
+               port != kInvalidPortHandle ? " and its line settings given back" : "",
+               signalState_ ? signalState_().c_str() : "");
+  std::fflush(stderr);
+  if (trace_) std::fflush(trace_);
+  _exit(128 + signo);
 }
 
 void Session::RecordExchanges() {

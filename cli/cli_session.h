@@ -41,6 +41,8 @@ class CliControls : public MemoryControls {
   void FinishProgress();
   // After an action that succeeded: a progress shown ends at 100 %.
   void CompleteProgress();
+  // The last percentage shown; -1 before any.
+  int LastProgress() const { return lastShown_; }
 
  private:
   void ShowProgress(int position);
@@ -68,6 +70,8 @@ class Session {
   // then says why.
   bool TraceOk() const { return options_.traceFile.empty() || trace_ != nullptr; }
   const std::string& TraceError() const { return traceError_; }
+  // Flushes the trace; false when a line of it could not be written.
+  bool FinishTrace();
   // Chooses the port (first of the walk when none given), once every
   // argument has been checked. kExitOk, or kExitFailed with the reason shown.
   int RequirePort();
@@ -77,6 +81,14 @@ class Session {
     std::string sent;
     std::string received;
   };
+  // From now on, Ctrl-C and SIGTERM are taken while the port layer waits:
+  // the port is closed (its line settings given back), `state` says what
+  // the printer may hold now, and the run ends with 130 or 143. A signal
+  // that comes while nothing waits is taken at the next wait or check.
+  void CatchSignals(std::function<std::string()> state);
+  // Takes a signal that came since the last wait, as above.
+  void CheckSignals();
+
   // From now on, every exchange with the printer is kept.
   void RecordExchanges();
   const std::vector<Exchange>& Exchanges() const { return exchanges_; }
@@ -104,6 +116,8 @@ class Session {
   std::FILE* trace_ = nullptr;
   std::string traceError_;
   std::vector<Exchange> exchanges_;
+  int signalFd_ = -1;
+  std::function<std::string()> signalState_;
   std::function<void(bool, const char*, int)> traceHook_;
 };
 

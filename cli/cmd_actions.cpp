@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
 #include <map>
 
 #include "cli/cli_commands.h"
@@ -72,6 +74,11 @@ int CmdFont(Session& session, const Args& args) {
   }
   if (int rc = session.RequirePort()) return rc;
   auto page = session.Open(std::make_unique<FontPage>(), "font");
+  CliControls* controls = page->controls.get();
+  session.CatchSignals([controls] {
+    return "The printer may hold part of the font (" + std::to_string(std::max(0, controls->LastProgress())) +
+           " % sent): download it again before printing with it.";
+  });
   page->controls->SetCurrentIndex(kFontKindList, kind);
   page->controls->SetText(kFontPathEdit, path);
   return session.Press(*page, kFontDownloadButton);
@@ -81,6 +88,12 @@ int CmdFirmware(Session& session, const Args& args) {
   if (args.size() != 2 || args[0] != "download") return Usage("firmware download FILE");
   if (int rc = session.RequirePort()) return rc;
   auto page = session.Open(std::make_unique<FirmwarePage>(), "firmware");
+  CliControls* controls = page->controls.get();
+  session.CatchSignals([controls] {
+    return "The printer may be mid-download with part of a new image (" +
+           std::to_string(std::max(0, controls->LastProgress())) +
+           " % sent): it may not start normally until a download completes; run the download again.";
+  });
   page->controls->SetText(kFirmwarePathEdit, QString::fromLocal8Bit(args[1].c_str()));
   return session.Press(*page, kFirmwareDownloadButton);
 }

@@ -119,10 +119,11 @@ int WritePage(Session& session, Session::Page& page, const PageDef& def) {
   const WriteLines planned = def.plan(*page.logic, *page.controls, FormForFlag(session.Printer().namedFormFlag),
                                       session.Lang());
   if (!planned.stop.empty()) {
-    const int rc = session.Press(page, def.writeButton);
+    // The window's Write sends the lines before the stop; so does this one,
+    // and the run fails whatever the port said.
+    session.Press(page, def.writeButton);
     std::fprintf(stderr, "%s: Write stopped after %zu lines: %s\n", def.command, planned.lines.size(),
                  planned.stop.c_str());
-    (void)rc;
     return kExitFailed;
   }
   return PressAndSay(session, page, def.writeButton, kStrWriteOk);
@@ -294,8 +295,22 @@ int CmdRestore(Session& session, const Args& args) {
   if (errors.empty() && plans.empty()) errors = "no value to restore\n";
   if (!errors.empty()) return Usage(file + ": " + errors.substr(0, errors.size() - 1));
   if (int rc = session.RequirePort()) return rc;
+  // What a stop part-way leaves: the pages written so far.
+  std::vector<std::string> written;
+  std::vector<std::string> left;
+  for (const auto& plan : plans) left.push_back(plan.first->jsonKey);
+  session.CatchSignals([&] {
+    auto join = [](const std::vector<std::string>& v) {
+      std::string out;
+      for (const std::string& s : v) out += (out.empty() ? "" : ", ") + s;
+      return out.empty() ? std::string("none") : out;
+    };
+    return "Pages written: " + join(written) + "; not written (the one under way may be in part): " + join(left) +
+           ".";
+  });
   int result = kExitOk;
   for (const auto& [def, edits] : plans) {
+    session.CheckSignals();
     auto page = session.Open(def->make(), def->command);
     int rc = ReadPage(session, *page, *def);
     if (rc != kExitOk) return rc;
@@ -306,6 +321,8 @@ int CmdRestore(Session& session, const Args& args) {
     }
     rc = WritePage(session, *page, *def);
     if (rc != kExitOk) return rc;
+    written.push_back(def->jsonKey);
+    left.erase(left.begin());
     // Read again and compare with the file.
     const Values wanted = CurrentValues(session, *page, *def);
     auto check = session.Open(def->make(), def->command);

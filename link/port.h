@@ -167,6 +167,9 @@ void PortCancelWrite(PortHandle handle);
 // settings it had when opened, gives up its exclusive use, then closes.
 void ClosePrinterPort(PortHandle handle);
 
+// The printer port open now; kInvalidPortHandle when none is.
+PortHandle OpenPortHandle();
+
 // The write bound used by PortWrite and by callers that poll their own
 // writes: a fixed allowance plus a per-byte time that follows the line speed.
 int PortWriteBoundMs(PortHandle handle, int length);

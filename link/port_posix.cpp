@@ -830,6 +830,8 @@ void ClosePrinterPort(PortHandle handle) {
   if (s.open == handle) s.open = kInvalidPortHandle;
 }
 
+PortHandle OpenPortHandle() { return State().open; }
+
 // Kept apart from the operations above: the reasons shown to the user tell
 // the causes of a failed open apart by the errno.
 int PortLastErrorNumber() { return State().lastErrno; }

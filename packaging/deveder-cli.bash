@@ -5,8 +5,8 @@ _deveder_cli() {
     local cur prev words cword
     _init_completion || return
 
-    local options="--port --serial --baud --lang --trace --help --version"
-    local commands="ports probe settings wifi bt test font firmware backup restore doctor names"
+    local options="--port --serial --baud --lang --trace --all --help --version"
+    local commands="ports probe settings wifi bt test font firmware backup restore verify doctor names"
 
     case $prev in
         --port)
@@ -65,7 +65,7 @@ _deveder_cli() {
             if [[ -z $sub ]]; then
                 COMPREPLY=($(compgen -W "read write" -- "$cur"))
             elif [[ $sub == read ]]; then
-                COMPREPLY=($(compgen -W "--json" -- "$cur"))
+                COMPREPLY=($(compgen -W "--json --replies" -- "$cur"))
             elif [[ $sub == write ]]; then
                 local names
                 names=$(deveder-cli names "$command" 2>/dev/null)
@@ -74,7 +74,11 @@ _deveder_cli() {
             fi
             ;;
         test)
-            [[ -z $sub ]] && COMPREPLY=($(compgen -W "testpage bluetooth demo hexdump raw mark calibrate factory-default" -- "$cur"))
+            if [[ -z $sub ]]; then
+                COMPREPLY=($(compgen -W "testpage bluetooth demo hexdump raw mark calibrate factory-default" -- "$cur"))
+            elif [[ $sub == factory-default ]]; then
+                COMPREPLY=($(compgen -W "--yes" -- "$cur"))
+            fi
             ;;
         font)
             if [[ -z $sub ]]; then
@@ -94,6 +98,9 @@ _deveder_cli() {
             ;;
         backup)
             _filedir
+            ;;
+        verify)
+            _filedir json
             ;;
         restore)
             if [[ $cur == -* ]]; then

@@ -92,11 +92,18 @@ TEST(CliFiles, AnOutputThatCannotBeWrittenFailsTheRun) {
   CliRun b = RunCli(PortArgs(*printer) + "backup" + "/dev/full");
   EXPECT_EQ(b.exitCode, 1) << b.err.toStdString();
 
-  QProcess p;
-  p.setStandardOutputFile(QStringLiteral("/dev/full"));
-  p.start(QStringLiteral(DEVEDER_CLI_PATH), PortArgs(*printer) + "settings" + "read");
-  ASSERT_TRUE(p.waitForFinished(20000));
-  EXPECT_EQ(p.exitCode(), 1) << p.readAllStandardError().toStdString();
+  for (const QStringList& command : {QStringList{QStringLiteral("settings"), QStringLiteral("read")},
+                                     QStringList{QStringLiteral("probe")}}) {
+    QProcess p;
+    p.setStandardOutputFile(QStringLiteral("/dev/full"));
+    p.start(QStringLiteral(DEVEDER_CLI_PATH), PortArgs(*printer) + command);
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 1) << command.join(' ').toStdString() << ": " << p.readAllStandardError().toStdString();
+  }
+  // The trace too: a device that takes nothing fails the run.
+  CliRun trace = RunCli(QStringList{QStringLiteral("--trace"), QStringLiteral("/dev/full")} + PortArgs(*printer) + "probe");
+  EXPECT_EQ(trace.exitCode, 1) << trace.err.toStdString();
+  EXPECT_TRUE(trace.err.contains(QStringLiteral("trace"))) << trace.err.toStdString();
 }
 
 }  // namespace

@@ -69,3 +69,56 @@ TEST(CliFirmware, DownloadsAndAHangUpFailsWithinASecond) {
 }
 
 }  // namespace
+
+#include <fcntl.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QProcess>
+
+namespace {
+
+// The line settings of a terminal, compared field by field.
+bool SameLine(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
+         cfgetospeed(&a) == cfgetospeed(&b);
+}
+
+TEST(CliFirmware, CtrlCDuringADownloadClosesThePortAndSaysWhereItStopped) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("fw.bin"));
+  {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(40000, '\x5A'));
+  }
+  for (int signo : {SIGINT, SIGTERM}) {
+    sim::Options o;
+    o.paceBaud = 9600;  // about 40 s for the whole image: the signal comes long before its end
+    sim::PrinterSim printer(o);
+    ASSERT_TRUE(printer.Start());
+    const int fd = ::open(printer.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    termios before{};
+    ASSERT_EQ(tcgetattr(fd, &before), 0);
+
+    QProcess p;
+    p.start(QStringLiteral(DEVEDER_CLI_PATH), PortArgs(printer) + "--serial" + "firmware" + "download" << file);
+    ASSERT_TRUE(p.waitForStarted(5000));
+    ASSERT_TRUE(printer.WaitFor([&] { return printer.BytesReceived() > 2000; }, 10000));
+    ::kill(static_cast<pid_t>(p.processId()), signo);
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 128 + signo);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("the port is closed and its line settings given back"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("mid-download"))) << err.toStdString();
+    termios after{};
+    ASSERT_EQ(tcgetattr(fd, &after), 0);
+    EXPECT_TRUE(SameLine(before, after));
+    ::close(fd);
+  }
+}
+
+}  // namespace
