@@ -8,6 +8,9 @@
 #include <cstring>
 #include <string>
 
+#include <QFile>
+#include <QFileInfo>
+
 #include "cli/cli_commands.h"
 #include "cli/page_map.h"
 #include "link/port.h"
@@ -54,6 +57,8 @@ const char kHelp[] =
     "  --trace FILE   write every byte sent and received, with times, as text\n"
     "  --all          probe, PAGE read, backup DIR, restore FILE, verify FILE on every printer in turn: each\n"
     "                 --port given, or every port of the walk; a summary line per port; exit 1 if any failed\n"
+    "  --ports FILE   with --all: the ports (device paths or network addresses) listed in FILE, one a line;\n"
+    "                 blank lines and lines starting with # are skipped\n"
     "\n"
     "  --version      print the version and exit\n"
     "  --help         this text; after a command, that command's\n"
@@ -209,6 +214,28 @@ int RunOnAll(const Options& options, std::vector<std::string> ports, const std::
 
 }  // namespace deveder::cli
 
+// The ports of a --ports file: one a line, device paths or network
+// addresses; blank lines and # comments skipped. Only a regular file of
+// reasonable size is read.
+static bool ReadPortList(const char* file, std::vector<std::string>& ports, std::string& error) {
+  QFileInfo info(QString::fromLocal8Bit(file));
+  if (!info.isFile() || info.size() > 64 * 1024) {
+    error = std::string("--ports: ") + file + " is no regular file of at most 64 KiB";
+    return false;
+  }
+  QFile f(info.filePath());
+  if (!f.open(QIODevice::ReadOnly)) {
+    error = std::string("--ports: cannot read ") + file;
+    return false;
+  }
+  for (const QByteArray& raw : f.readAll().split('\n')) {
+    const QByteArray line = raw.trimmed();
+    if (line.isEmpty() || line.startsWith('#')) continue;
+    ports.push_back(line.toStdString());
+  }
+  return true;
+}
+
 int main(int argc, char** argv) {
   // Before anything is opened: the port must never become stdout or stderr.
   deveder::EnsureStandardStreams();
@@ -217,7 +244,8 @@ int main(int argc, char** argv) {
   Args words;  // the command and its arguments, options taken out
   bool help = false;
   bool all = false;
-  std::vector<std::string> ports;  // every --port given
+  std::vector<std::string> ports;  // every --port given, and those of --ports
+  bool portList = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     auto value = [&](const char* what) -> const char* {
@@ -234,6 +262,13 @@ int main(int argc, char** argv) {
     } else if (a == "--version") {
       std::printf("deveder-cli %s\n", deveder::kProgramVersion);
       return kExitOk;
+    } else if (a == "--ports") {
+      const char* v = value(a.c_str());
+      if (!v) return Usage("--ports needs a file");
+      std::string error;
+      if (!ReadPortList(v, ports, error)) return Usage(error);
+      if (!ports.empty()) options.port = ports.front();
+      portList = true;
     } else if (a == "--port" || a == "--baud" || a == "--lang" || a == "--trace") {
       const char* v = value(a.c_str());
       if (!v) return Usage(a + " needs a value");
@@ -282,6 +317,8 @@ int main(int argc, char** argv) {
       {"test", CmdTest},       {"font", CmdFont},         {"firmware", CmdFirmware}, {"backup", CmdBackup},
       {"restore", CmdRestore}, {"verify", CmdVerify},
   };
+  if (portList && !all) return Usage("--ports lists printers for --all");
+  if (portList && ports.empty()) return Usage("--ports: the file lists no port");
   if (ports.size() > 1 && !all) return Usage("--port given more than once (with --all, each is a printer)");
   for (const auto& [name, handler] : table) {
     if (command != name) continue;

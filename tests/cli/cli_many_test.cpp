@@ -71,4 +71,32 @@ TEST(CliMany, AllRunsOnEveryPrinterAndOneUnpluggedDoesNotStopTheOthers) {
   EXPECT_EQ(RunCli(ports + "probe").exitCode, 2);
 }
 
+// Network printers listed in a file, a device beside them.
+TEST(CliMany, AllTakesItsPortsFromAFileOfAddresses) {
+  sim::Options net;
+  net.tcp = true;
+  sim::PrinterSim a(net), b(net);
+  ASSERT_TRUE(a.Start());
+  ASSERT_TRUE(b.Start());
+  auto pty = StartPrinter("TQ110;110;CPCL,TSPL;1");
+  QTemporaryDir dir;
+  const QString list = dir.filePath(QStringLiteral("ports.txt"));
+  {
+    QFile f(list);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(("# the shop floor\n" + a.PortPath() + "\n\ntcp://" + b.PortPath() + "\n" + pty->PortPath() + "\n").c_str());
+  }
+  CliRun r = RunCli({"--lang", "en", "--all", "--ports", list, "probe"});
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  ASSERT_GE(lines.size(), 3) << r.out.toStdString();
+  const QStringList summary = lines.mid(lines.size() - 3);
+  EXPECT_EQ(summary[0], QString::fromStdString(a.PortPath()) + "  TQ250L  OK");
+  EXPECT_EQ(summary[1], QString::fromStdString("tcp://" + b.PortPath()) + "  TQ250L  OK");
+  EXPECT_EQ(summary[2], QString::fromStdString(pty->PortPath()) + "  TQ110  OK");
+  // Without --all, and from no regular file: usage errors.
+  EXPECT_EQ(RunCli({"--ports", list, "probe"}).exitCode, 2);
+  EXPECT_EQ(RunCli({"--all", "--ports", dir.path(), "probe"}).exitCode, 2);
+}
+
 }  // namespace
