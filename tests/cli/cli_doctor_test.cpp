@@ -283,20 +283,9 @@ QStringList Unprivileged(const QStringList& args) {
 
 CliRun RunUnprivileged(const QStringList& args) {
   QStringList full = Unprivileged(args);
-  QProcess p;
-  if (geteuid() == 0) p.start(QStringLiteral("setpriv"), full);
-  else p.start(full.takeFirst(), full);
-  CliRun run;
-  if (!p.waitForStarted(5000)) return run;
-  run.finished = p.waitForFinished(20000);
-  if (!run.finished) {
-    p.kill();
-    p.waitForFinished(2000);
-  }
-  run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-  run.out = QString::fromUtf8(p.readAllStandardOutput());
-  run.err = QString::fromUtf8(p.readAllStandardError());
-  return run;
+  if (geteuid() == 0) return RunProgram(QStringLiteral("setpriv"), full);
+  const QString program = full.takeFirst();
+  return RunProgram(program, full);
 }
 
 // A pseudo-terminal whose slave stands in for a printer port.

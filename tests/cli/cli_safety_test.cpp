@@ -33,22 +33,10 @@ const QString kUnconnect = QStringLiteral("Unconnect Printer");
 
 // Runs the tool with some standard streams closed (">&-", "2>&-", "<&-").
 CliRun RunCliClosed(const char* redirect, const QStringList& args) {
-  CliRun run;
-  QProcess p;
-  p.start(QStringLiteral("/bin/sh"),
-          QStringList{QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$@\" ") + QString::fromLatin1(redirect),
-                      QStringLiteral(DEVEDER_CLI_PATH)} +
-              args);
-  if (!p.waitForStarted(5000)) return run;
-  run.finished = p.waitForFinished(20000);
-  if (!run.finished) {
-    p.kill();
-    p.waitForFinished(2000);
-  }
-  run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-  run.out = QString::fromUtf8(p.readAllStandardOutput());
-  run.err = QString::fromUtf8(p.readAllStandardError());
-  return run;
+  return RunProgram(QStringLiteral("/bin/sh"),
+                    QStringList{QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$@\" ") + QString::fromLatin1(redirect),
+                                QStringLiteral(DEVEDER_CLI_PATH)} +
+                        args);
 }
 
 std::string FileContent(const std::string& path) {

@@ -6,12 +6,12 @@
 
 namespace deveder::tst {
 
-CliRun RunCli(const QStringList& args, int timeoutMs) {
+CliRun RunProgram(const QString& program, const QStringList& args, int timeoutMs) {
   CliRun run;
   QProcess p;
   QElapsedTimer t;
   t.start();
-  p.start(QStringLiteral(DEVEDER_CLI_PATH), args);
+  p.start(program, args);
   if (!p.waitForStarted(5000)) return run;
   run.finished = p.waitForFinished(timeoutMs);
   if (!run.finished) {
@@ -23,6 +23,10 @@ CliRun RunCli(const QStringList& args, int timeoutMs) {
   run.out = QString::fromUtf8(p.readAllStandardOutput());
   run.err = QString::fromUtf8(p.readAllStandardError());
   return run;
+}
+
+CliRun RunCli(const QStringList& args, int timeoutMs) {
+  return RunProgram(QStringLiteral(DEVEDER_CLI_PATH), args, timeoutMs);
 }
 
 std::vector<std::string> SetvarLines(const std::vector<std::string>& lines) {

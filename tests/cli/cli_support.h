@@ -20,7 +20,9 @@ struct CliRun {
   double ms = 0;
 };
 
-// Runs the tool with `args`; gives up (and kills it) after `timeoutMs`.
+// Runs `program` with `args`; gives up (and kills it) after `timeoutMs`.
+CliRun RunProgram(const QString& program, const QStringList& args, int timeoutMs = 20000);
+// The same for the tool itself.
 CliRun RunCli(const QStringList& args, int timeoutMs = 20000);
 
 // The setvar lines among the lines a simulated printer received.
