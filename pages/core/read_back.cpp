@@ -13,15 +13,32 @@ QStringList ReadBack::StateOf(const ControlModel& c, const std::vector<int>& ids
 
 void ReadBack::Remember(const std::string& var, std::string bytes, const ControlModel& c,
                         std::initializer_list<int> ids) {
-  Entry e{std::move(bytes), std::vector<int>(ids), {}};
+  Record(var, Got::Answered, std::move(bytes), c, std::vector<int>(ids));
+}
+
+void ReadBack::Record(const std::string& var, Got got, std::string bytes, const ControlModel& c,
+                      std::vector<int> ids) {
+  Entry e{got, std::move(bytes), std::move(ids), {}};
   e.state = StateOf(c, e.ids);
   entries_[var] = std::move(e);
 }
 
-std::optional<std::string> ReadBack::Unchanged(const std::string& var, const ControlModel& c) const {
+std::optional<ReadBack::Untouched> ReadBack::IfUntouched(const std::string& var, const ControlModel& c) const {
   auto it = entries_.find(var);
   if (it == entries_.end() || StateOf(c, it->second.ids) != it->second.state) return std::nullopt;
-  return it->second.bytes;
+  return Untouched{it->second.got, it->second.bytes};
+}
+
+std::optional<std::string> ReadBack::Unchanged(const std::string& var, const ControlModel& c) const {
+  std::optional<Untouched> u = IfUntouched(var, c);
+  if (!u || u->got != Got::Answered) return std::nullopt;
+  return std::move(u->bytes);
+}
+
+std::optional<ReadBack::Got> ReadBack::GotFor(const std::string& var) const {
+  auto it = entries_.find(var);
+  if (it == entries_.end()) return std::nullopt;
+  return it->second.got;
 }
 
 }  // namespace deveder
