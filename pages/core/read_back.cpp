@@ -29,16 +29,4 @@ std::optional<ReadBack::Untouched> ReadBack::IfUntouched(const std::string& var,
   return Untouched{it->second.got, it->second.bytes};
 }
 
-std::optional<std::string> ReadBack::Unchanged(const std::string& var, const ControlModel& c) const {
-  std::optional<Untouched> u = IfUntouched(var, c);
-  if (!u || u->got != Got::Answered) return std::nullopt;
-  return std::move(u->bytes);
-}
-
-std::optional<ReadBack::Got> ReadBack::GotFor(const std::string& var) const {
-  auto it = entries_.find(var);
-  if (it == entries_.end()) return std::nullopt;
-  return it->second.got;
-}
-
 }  // namespace deveder

@@ -44,16 +44,11 @@ class ReadBack {
   // After a Read got `got` for `var`; `ids` are the controls that show it.
   void Record(const std::string& var, Got got, std::string bytes, const ControlModel& controls,
               std::vector<int> ids);
-  void Forget(const std::string& var) { entries_.erase(var); }
 
   // The record of `var` while none of its controls has changed since the
-  // Read; nullopt once one was changed, or when nothing was recorded.
+  // Read (the user changed nothing of it); nullopt once one was changed, or
+  // when nothing was recorded.
   std::optional<Untouched> IfUntouched(const std::string& var, const ControlModel& controls) const;
-  // The bytes as read, while every control of `var` still shows what the
-  // Read put there and the printer answered; nullopt otherwise.
-  std::optional<std::string> Unchanged(const std::string& var, const ControlModel& controls) const;
-  // What the Read got for `var`; nullopt when it recorded nothing.
-  std::optional<Got> GotFor(const std::string& var) const;
 
  private:
   struct Entry {
