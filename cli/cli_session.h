@@ -125,6 +125,7 @@ class Session {
   int lang_;
   std::string port_;
   PrinterInfo printer_;
+  PortMemory ports_;
   std::FILE* trace_ = nullptr;
   std::string traceError_;
   std::vector<Exchange> exchanges_;
