@@ -182,7 +182,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // typed can refuse a Write (the printer's own values are kept instead).
     if (plan.tooLong) __builtin_trap();
     bool typedBadly = false;
-    for (int id : typed) typedBadly = typedBadly || !TextToLineValue(c.Text(id), lang).ok();
+    // A comma in a WiFi list field would split the list: refused as well.
+    for (int id : typed)
+      typedBadly = typedBadly || !TextToLineValue(c.Text(id), lang).ok() || (page == 1 && c.Text(id).contains(u','));
     if (!typedBadly) __builtin_trap();
     return 0;
   }

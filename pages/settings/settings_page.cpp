@@ -33,27 +33,18 @@ ControlResult SettingsPage::OnControl(int id, ControlEvent event, PageContext& c
 ActionResult SettingsPage::OnReadSettings(PageContext& ctx) {
   ControlModel& c = ctx.controls;
   const int lang = ctx.langId;
-  const bool chinese = lang == kLangChinese;
 
   if (!TextConversionAvailable(lang)) return RefuseWith(ctx, NoTextConversionMessage(lang));
   const std::uint32_t attachment = ctx.printer.attachment;
   OpenResult port = OpenPageLink(ctx);
   if (!port.ok()) return ShowPortOpenFailure(ctx, port);
 
-  // The heating parameters have controls on the Chinese layout only, the
-  // application on Chinese systems only; a layout without them does not
-  // ask for them.
+  // What this layout asks for: the heating parameters where their controls
+  // are, the application on Chinese systems only.
+  const std::vector<PrinterVar> asked = SettingsReadRequests(c, lang);
   std::vector<StepQuestion> questions;
-  for (const PrinterVar* var : {&setvar::kMfg, &setvar::kSn, &setvar::kHeatSection, &setvar::kHeatTime, &setvar::kUsbd,
-                                &setvar::kDensity, &setvar::kSpeed, &setvar::kMedia, &setvar::kEncode,
-                                &setvar::kCodePage, &setvar::kSliceOffset, &setvar::kXOffset, &setvar::kYOffset,
-                                &setvar::kLineHeight, &setvar::kPpl, &setvar::kApp, &setvar::kAppStr,
-                                &setvar::kWarnFormat, &setvar::kCoverAction, &setvar::kMenuLang, &setvar::kMsw}) {
-    if (var == &setvar::kHeatSection && !c.Has(kSetHeatSections)) continue;
-    if (var == &setvar::kHeatTime && !c.Has(kSetHeatTime)) continue;
-    if ((var == &setvar::kApp || var == &setvar::kAppStr) && !chinese) continue;
-    questions.push_back({var, false});
-  }
+  for (const PrinterVar& var : asked)
+    if (std::string_view(var.name) != setvar::kModel.name) questions.push_back({&var, false});
   StepReadResult read = ReadInStep(ctx, *port.link, questions);
   // The port is closed before the user is told.
   port.link.reset();

@@ -161,7 +161,7 @@ TEST(FontDownload, NamesGoOutInThePrinterCodePageUnchanged) {
   ASSERT_TRUE(b.Download(b.File("a b.ttf", "xy")));  // blanks go as they are
   // A colon would give the field "name:size" two: refused, nothing sent.
   EXPECT_FALSE(b.Download(b.File("a:c.ttf", "xy")));
-  EXPECT_TRUE(b.ui.messages.back().contains(QStringLiteral("0x3A"))) << b.ui.messages.back().toStdString();
+  EXPECT_TRUE(b.ui.messages.back().contains(QStringLiteral("U+003A"))) << b.ui.messages.back().toStdString();
   EXPECT_EQ(b.printer->Lines(),
             (std::vector<std::string>{Line("fontext", "\xD7\xD6\xBF\xE2.ttf:5"), Line("fontext", "a b.ttf:2")}));
   const auto d = b.printer->Downloads();

@@ -6,7 +6,8 @@
 // time, and an unchanged Write after it leaves the printer's store
 // identical byte for byte. Waits are a tenth of the usual; the seed of a
 // failing printer is in the message. DEVEDER_PROPERTY_CASES sets how many
-// printers to try (a long run).
+// printers to try (a long run), DEVEDER_PROPERTY_SEED runs one with its
+// traffic shown.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -61,33 +62,38 @@ std::map<std::string, std::string> StoreOf(sim::PrinterSim& printer) {
   return all;
 }
 
-// The shapes of one printer's replies, decided from its seed; the variables
-// whose answer never came in time are recorded.
+// The shapes of one printer's replies, decided from its seed. Whether a
+// variable is answered late or never is the variable's own, the same on
+// every request; pieces and their pauses differ from reply to reply. The
+// pauses within a reply are shorter than the silence that ends one, unless
+// `wide` (DEVEDER_PROPERTY_WIDE: any pause up to 100 ms).
 struct Shaper {
-  explicit Shaper(unsigned seed) : rng(seed) {}
+  Shaper(unsigned seed, std::chrono::microseconds silence, bool wide) : rng(seed), silence(silence), wide(wide) {}
   sim::ReplyShape Next(const std::string& var, std::size_t size) {
     std::lock_guard<std::mutex> hold(lock);
-    sim::ReplyShape s;
-    const int roll = static_cast<int>(rng() % 100);
-    if (roll < 3 && var != "model") {
-      s.drop = true;
-      unanswered.insert(var);
-    } else if (roll < 6 && var != "model") {
-      // Well past the wait, and within the resynchronisation's.
-      s.delayMs = static_cast<int>(25 * kWait.count() / 10);
-      unanswered.insert(var);
-    } else if (roll < 10) {
-      s.delayMs = static_cast<int>(rng() % (kWait.count() / 2));
+    auto known = fate.find(var);
+    if (known == fate.end()) {
+      const int roll = var == "model" ? 99 : static_cast<int>(rng() % 100);
+      known = fate.emplace(var, roll < 4 ? 1 : roll < 8 ? 2 : 0).first;
+      if (known->second) unanswered.insert(var);
     }
-    if (size >= 2 && rng() % 100 < 12) {
+    sim::ReplyShape s;
+    if (known->second == 1) s.drop = true;
+    // Well past the wait, and within the resynchronisation's.
+    if (known->second == 2) s.delayMs = static_cast<int>(25 * kWait.count() / 10);
+    if (!known->second && rng() % 100 < 10) s.delayMs = static_cast<int>(rng() % (kWait.count() / 2));
+    if (size >= 2 && rng() % 100 < 15) {
       s.splitAt = 1 + rng() % (size - 1);
-      // Mostly pauses a wider silence waits out; now and then one it cannot.
-      s.gapMs = rng() % 100 < 85 ? static_cast<int>(rng() % 25) : 60 + static_cast<int>(rng() % 41);
+      const long shortest = std::max<long>(silence.count() / 1000 / 2, 1);
+      s.gapMs = wide ? static_cast<int>(rng() % 101) : static_cast<int>(rng() % shortest);
     }
     return s;
   }
   std::mutex lock;
   std::mt19937 rng;
+  std::chrono::microseconds silence;
+  bool wide;
+  std::map<std::string, int> fate;  // 0 answered, 1 never, 2 late
   std::set<std::string> unanswered;
 };
 
@@ -107,7 +113,7 @@ void OneCase(unsigned seed, int& reads, int& failures) {
   const std::string where = "seed " + std::to_string(seed) + ": " + PageName(kind) + (named ? " named" : " numbered") +
                             (port == Port::Tcp ? " tcp" : serial ? " serial" : " usb");
 
-  auto shaper = std::make_shared<Shaper>(seed);
+  auto shaper = std::make_shared<Shaper>(seed, timing.silence, std::getenv("DEVEDER_PROPERTY_WIDE") != nullptr);
   sim::Options o;
   o.modelReply = named ? kNamedModelReply : kNumberedModelReply;
   o.tcp = port == Port::Tcp;
