@@ -167,16 +167,15 @@ int PageCommand(Session& session, const PageDef& def, const Args& args) {
     std::string error;
     if (args.size() < 2) return Usage(std::string(def.command) + " write needs NAME=VALUE ...");
     if (!ParseAssignments(Args(args.begin() + 1, args.end()), edits, error)) return Usage(error);
-    if (const auto sta = edits.find("wlan.sta"); &def == &WifiDef() && sta != edits.end()) {
-      // The Write leaves a station list of five empty fields out; one with
-      // fields but no SSID names no network to join.
-      if (sta->second.isEmpty())
-        return Usage("wlan.sta=: an empty value sends nothing (the Write leaves out a station list whose five fields "
-                     "are empty), so the printer would keep its SSID and password; give SSID,password,...");
-      if (sta->second.section(QLatin1Char(','), 0, 0).isEmpty())
-        return Usage("wlan.sta=" + Shown(sta->second, true) + ": the SSID (the first field) is empty; the printer "
-                     "would have no network to join");
-    }
+    // The Write leaves out a station list whose five fields are empty: such
+    // an edit would say "Write OK" with the printer's SSID and password as
+    // they were.
+    const auto sta = edits.find("wlan.sta");
+    if (&def == &WifiDef() && sta != edits.end() &&
+        sta->second.split(QLatin1Char(',')).join(QString()).isEmpty())
+      return Usage("wlan.sta=" + Shown(sta->second, true) +
+                   ": every field is empty, and the Write sends no station list without one, so the printer "
+                   "would keep its SSID and password; give SSID,password,...");
     error = CheckEdits(session, def, edits);
     if (!error.empty()) return Usage(error.substr(0, error.size() - 1));
     if (int rc = session.RequirePort()) return rc;
