@@ -222,7 +222,7 @@ TEST(CliSafety, ClosedStandardStreamsNeverBecomeThePort) {
     const CliRun r = RunCliClosed(redirect, PortArgs(*printer) + "probe");
     // A probe with no standard output would print its findings nowhere: it
     // fails before the port is opened.
-    if (std::string(redirect).find(">&-") != std::string::npos) {
+    if ((" " + std::string(redirect)).find(" >&-") != std::string::npos) {
       EXPECT_EQ(r.exitCode, 1) << redirect;
       EXPECT_EQ(printer->BytesReceived(), before) << redirect;
       continue;
