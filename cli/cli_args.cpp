@@ -1,9 +1,11 @@
 #include "cli/cli_args.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "cli/input_file.h"
+#include "cli/printable.h"
 #include "protocol/text_codec.h"
 
 namespace deveder::cli {
@@ -15,6 +17,12 @@ constexpr std::size_t kLongestPort = 4096;
 constexpr std::size_t kLongestPortList = 64 * 1024;
 
 }  // namespace
+
+int Usage(const std::string& message) {
+  // A message may quote a word the user gave, which could hold anything.
+  std::fprintf(stderr, "deveder-cli: %s\n(deveder-cli --help for usage)\n", Shown(message).c_str());
+  return kExitUsage;
+}
 
 std::string PortTextProblem(const std::string& port) {
   if (port.empty()) return "an empty port";

@@ -45,8 +45,8 @@ std::string ReadPortListFile(const std::string& file, std::vector<std::string>& 
 
 // The backup file of one printer in --all: the port without its /dev/, a
 // slash as "_" and every other character but letters, digits, "." and "-"
-// as %XX, so that no two ports share a name ("/x/a_b" gives x_a%5Fb.json,
-// "/x/a/b" x_a_b.json).
+// as %XX, so that no two ports share a name ("/x/a_b" gives _x_a%5Fb.json,
+// "/x/a/b" _x_a_b.json); only "/dev/X" and "X" meet.
 std::string BackupFileName(const std::string& port);
 
 // Whether the command's own output is what it exists for (values, lists,

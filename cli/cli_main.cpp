@@ -105,11 +105,6 @@ const CommandHelp kCommandHelp[] = {
 
 }  // namespace
 
-int Usage(const std::string& message) {
-  std::fprintf(stderr, "deveder-cli: %s\n(deveder-cli --help for usage)\n", message.c_str());
-  return kExitUsage;
-}
-
 int CmdProbe(Session& session, const Args& args) {
   if (!args.empty()) return Usage("probe takes no arguments");
   if (int rc = session.RequirePort()) return rc;
