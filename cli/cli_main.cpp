@@ -46,13 +46,15 @@ const char kHelp[] =
     "  backup FILE                             settings, WiFi and Bluetooth Reads into one JSON file\n"
     "  restore [--with-identity] FILE          check the file, then Read, apply its values, Write, Read again\n"
     "  verify FILE                             Read and compare with a backup; exit 1 with the differences listed\n"
-    "  doctor [--port PATH] [--json] [--root DIR]\n"
-    "                                          check groups, ports, drivers and services; probe each port that opens\n"
+    "  doctor [--port PATH] [--probe] [--json] [--root DIR]\n"
+    "                                          check groups, ports, drivers and services; probe the --port given,\n"
+    "                                          or with --probe every port of the walk\n"
     "                                          (--root: read /sys, /dev, /proc, /etc and /run below DIR)\n"
     "  names settings|wifi|bt                  the page's variable names, one a line\n"
     "\n"
     "options:\n"
-    "  --port PATH    device to open (default: the first entry of the port walk in the chosen mode)\n"
+    "  --port PORT    device path or network address (HOST, HOST:PORT, [V6]:PORT, tcp://HOST[:PORT]; port 9100\n"
+    "                 when none); default: the first entry of the port walk in the chosen mode\n"
     "  --serial       the port is a serial port (serial walk, pauses, XOR firmware framing)\n"
     "  --baud N       serial speed for the firmware download (default 9600)\n"
     "  --lang zh|en   act as a Chinese (2052) or other (1033) system (default: from the locale)\n"
@@ -99,7 +101,8 @@ const CommandHelp kCommandHelp[] = {
                 "again; what differs is listed. sn and bluetooth.address only with --with-identity.\n"},
     {"verify", "usage: deveder-cli verify [--all] FILE\nReads the pages the backup FILE holds and compares them\n"
                "with it: exit 0 when equal, 1 with each difference on standard output.\n"},
-    {"doctor", "usage: deveder-cli doctor [--port PATH] [--json] [--root DIR]\n"},
+    {"doctor", "usage: deveder-cli doctor [--port PATH] [--probe] [--json] [--root DIR]\n"
+               "Only the --port given, or with --probe every port of the walk, is opened and asked for its model.\n"},
     {"names", "usage: deveder-cli names settings|wifi|bt\n"},
 };
 

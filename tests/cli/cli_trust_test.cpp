@@ -2,7 +2,9 @@
 // once aborted it, output paths that are links or the port, backups with
 // values a Write would refuse, printer text that drives a terminal, and
 // runs that must not say OK.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <fstream>
 #include <sstream>
@@ -193,4 +196,53 @@ TEST(CliTrust, NoRunSaysOkForWhatDidNotHappen) {
   const CliRun closed = RunProgram(
       "/bin/sh", QStringList{"-c", "exec \"$0\" \"$@\" >&-", DEVEDER_CLI_PATH} + PortArgs(*printer) + "settings" + "read");
   EXPECT_EQ(closed.exitCode, 1) << closed.err.toStdString();
+}
+
+// On a terminal a download shows its bytes beside the bar; an image cut
+// short while it is sent is named as such.
+TEST(CliTrust, DownloadsSayHowFarTheyGotAndWhatWentWrong) {
+  QTemporaryDir dir;
+  std::string image(16 * 1024, '\0');
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 31 + 7);
+  const QString file = Put(dir, "fw.bin", QByteArray::fromStdString(image));
+
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master) | unlockpt(master), 0);
+  const QString terminal = QString::fromLatin1(ptsname(master));
+  auto printer = StartPrinter();
+  QProcess run;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("T", terminal);
+  run.setProcessEnvironment(env);
+  run.start("/bin/sh", QStringList{"-c", "exec \"$0\" \"$@\" 2>\"$T\"", DEVEDER_CLI_PATH} + PortArgs(*printer) +
+                           "font" + "download" << file);
+  ASSERT_TRUE(run.waitForStarted(5000));
+  // The terminal is read while the download runs: a full one would stop it.
+  QString shown;
+  for (bool done = false; !done;) {
+    done = run.waitForFinished(0);
+    pollfd p{master, POLLIN, 0};
+    char buf[4096];
+    ssize_t n = 0;
+    while (poll(&p, 1, done ? 0 : 50) > 0 && (n = read(master, buf, sizeof buf)) > 0)
+      shown += QString::fromUtf8(buf, static_cast<int>(n));
+  }
+  close(master);
+  EXPECT_EQ(run.exitCode(), 0) << shown.toStdString();
+  EXPECT_TRUE(shown.contains(QStringLiteral("100%  16384 of 16384 bytes"))) << shown.toStdString();
+
+  sim::Options o;
+  o.paceBaud = 115200;  // the download takes a second or two
+  sim::PrinterSim slow(o);
+  ASSERT_TRUE(slow.Start());
+  QProcess cut;
+  cut.start(DEVEDER_CLI_PATH, PortArgs(slow) + "firmware" + "download" << file);
+  ASSERT_TRUE(cut.waitForStarted(5000));
+  ASSERT_TRUE(slow.WaitFor([&] { return slow.BytesReceived() > 0; }, 5000));
+  ASSERT_TRUE(QFile::resize(file, 1024));
+  ASSERT_TRUE(cut.waitForFinished(30000));
+  const QString err = QString::fromUtf8(cut.readAllStandardError());
+  EXPECT_EQ(cut.exitCode(), 1) << err.toStdString();
+  EXPECT_TRUE(err.contains("fw.bin shrank during the download (16384 bytes at the start, 1024 now)")) << err.toStdString();
 }

@@ -40,6 +40,16 @@ check_prefix() {  # $1: a tree laid out as /usr
     LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$man" 2>/dev/null | grep -q "^NAME" || fail "$what: $page.1 renders no NAME"
   done
 
+  # Every command, option and address form that --help lists is in the
+  # manual page.
+  local rendered help word
+  rendered=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$p/share/man/man1/deveder-cli.1.gz" 2>/dev/null)
+  help=$("$p/bin/deveder-cli" --help)
+  for word in $(grep -oE -- '--[a-z][a-z-]*' <<<"$help" | sort -u) \
+              $(sed -n 's/^  \([a-z]\{1,\}\) .*/\1/p' <<<"$help" | sort -u) 'HOST:PORT' '[V6]:PORT' 'tcp://HOST'; do
+    grep -qF -- "$word" <<<"$rendered" || fail "$what: deveder-cli.1 lacks $word"
+  done
+
   for size in 16 22 24 32 48 64 128 256; do
     local png=$p/share/icons/hicolor/${size}x${size}/apps/deveder.png
     [ "$(head -c 8 "$png" 2>/dev/null | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] || fail "$what: icon $size"
