@@ -31,14 +31,6 @@ using namespace deveder::tst;
 
 namespace {
 
-QString Put(const QTemporaryDir& dir, const char* name, const QByteArray& bytes) {
-  const QString path = dir.filePath(QString::fromLatin1(name));
-  QFile f(path);
-  EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  f.write(bytes);
-  return path;
-}
-
 std::string Content(const QString& path) {
   std::stringstream s;
   s << std::ifstream(path.toStdString(), std::ios::binary).rdbuf();
@@ -73,7 +65,7 @@ void RunCases(const std::vector<Case>& cases) {
 TEST(CliTrust, EveryWordIsCheckedAndNoneAborts) {
   auto printer = StartPrinter();
   QTemporaryDir dir;
-  const QString list = Put(dir, "ports.txt", "/dev/usb/lp0\n\x1b[2A\n");
+  const QString list = WriteFile(dir, "ports.txt", "/dev/usb/lp0\n\x1b[2A\n");
   RunCases({
       {{"--port", Path(*printer), "test", "--yes", "factory-default"}, 0, "test: factory-default sent"},
       {{"--port", "", "probe"}, 2, "--port: an empty port"},
@@ -108,10 +100,10 @@ TEST(CliTrust, AllBackupGivesEveryPortItsOwnFile) {
 TEST(CliTrust, OutputFilesAreWholeTheOwnersAndNeverWrittenThroughALink) {
   auto printer = StartPrinter();
   QTemporaryDir dir;
-  const QString target = Put(dir, "target.txt", "keep");
+  const QString target = WriteFile(dir, "target.txt", "keep");
   const QString link = dir.filePath("link.json");
   ASSERT_EQ(symlink(target.toLocal8Bit().constData(), link.toLocal8Bit().constData()), 0);
-  const QString trace = Put(dir, "trace.txt", "earlier");
+  const QString trace = WriteFile(dir, "trace.txt", "earlier");
   RunCases({
       {PortArgs(*printer) + "backup" << link, 2, "link.json is a symbolic link"},
       {QStringList{"--trace", link} + PortArgs(*printer) + "probe", 2, "link.json is a symbolic link"},
@@ -126,7 +118,7 @@ TEST(CliTrust, OutputFilesAreWholeTheOwnersAndNeverWrittenThroughALink) {
 
   // A backup takes its name by a rename: another name of the old file
   // keeps the old bytes, and no temporary file stays behind.
-  const QString backup = Put(dir, "backup.json", "old");
+  const QString backup = WriteFile(dir, "backup.json", "old");
   ASSERT_EQ(::link(backup.toLocal8Bit().constData(), dir.filePath("old.json").toLocal8Bit().constData()), 0);
   ASSERT_EQ(RunCli(PortArgs(*printer) + "backup" << backup).exitCode, 0);
   EXPECT_EQ(Content(backup).front(), '{');
@@ -149,7 +141,7 @@ TEST(CliTrust, RestoreChecksEveryValueAsTheWriteWouldBeforeSendingAny) {
     auto printer = StartPrinter();
     const QJsonObject file{{"settings", QJsonObject{{"density", "5"}}},
                            {"bluetooth", QJsonObject{{"bluetooth.friendly_name", QString(static_cast<int>(n), 'n')}}}};
-    const CliRun r = RunCli(PortArgs(*printer) + "restore" << Put(dir, "b.json", QJsonDocument(file).toJson()));
+    const CliRun r = RunCli(PortArgs(*printer) + "restore" << WriteFile(dir, "b.json", QJsonDocument(file).toJson()));
     if (n == longest) {
       EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
       EXPECT_EQ(SimVar(*printer, "bluetooth.friendly_name"), std::string(n, 'n'));
@@ -165,7 +157,7 @@ TEST(CliTrust, TextFromThePrinterNeverDrivesTheTerminal) {
   auto printer = StartPrinter("TQ\x1b[2A;250;CPCL,ESCPOS,TSPL;1");
   SetSimVar(*printer, "mfg", "Shop\x1b]0;owned\x07");
   QTemporaryDir dir;
-  const QString file = Put(dir, "b.json", R"({"settings":{"mfg":"plain"}})");
+  const QString file = WriteFile(dir, "b.json", R"({"settings":{"mfg":"plain"}})");
   const QStringList port = PortArgs(*printer);
   const std::pair<QStringList, bool> runs[] = {{port + "probe", true},          {port + "--all" + "probe", true},
                                                {port + "doctor", true},         {port + "settings" + "read", false},
@@ -186,8 +178,8 @@ TEST(CliTrust, NoRunSaysOkForWhatDidNotHappen) {
   RunCases({
       {PortArgs(*printer) + "wifi" + "write" + "wlan.sta=", 2, "every field is empty"},
       {PortArgs(*printer) + "wifi" + "write" + "wlan.sta=,,,,", 2, "every field is empty"},
-      {PortArgs(*printer) + "verify" << Put(dir, "e.json", R"({"settings":{}})"), 2, "no value to compare"},
-      {PortArgs(*printer) + "verify" << Put(dir, "m.json", R"({"wifi":{"wlan.mac":"x"}})"), 2, "no value to compare"},
+      {PortArgs(*printer) + "verify" << WriteFile(dir, "e.json", R"({"settings":{}})"), 2, "no value to compare"},
+      {PortArgs(*printer) + "verify" << WriteFile(dir, "m.json", R"({"wifi":{"wlan.mac":"x"}})"), 2, "no value to compare"},
       {PortArgs(*printer) + "test" + "testpage", 0, "test: testpage sent"},
       {{"--port", "/dev/null", "test", "testpage"}, 1, "no printer answered the model probe"},
   });
@@ -204,7 +196,7 @@ TEST(CliTrust, DownloadsSayHowFarTheyGotAndWhatWentWrong) {
   QTemporaryDir dir;
   std::string image(16 * 1024, '\0');
   for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 31 + 7);
-  const QString file = Put(dir, "fw.bin", QByteArray::fromStdString(image));
+  const QString file = WriteFile(dir, "fw.bin", QByteArray::fromStdString(image));
 
   const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   ASSERT_GE(master, 0);
