@@ -146,6 +146,9 @@ Session::~Session() {
 
 bool Session::FinishTrace(std::string& error) {
   if (!trace_) return true;
+  // No byte may reach the file once it is closed.
+  traceHook_ = nullptr;
+  SetPortTraceHook(nullptr);
   const bool ok = trace_->Commit(error);
   trace_.reset();
   return ok;
@@ -237,7 +240,7 @@ int Session::OpenTrace() {
   std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S UTC", &utc);
   std::fprintf(f,
                "# deveder-cli %s\n# port %s\n# mode %s\n# form %s\n# date %s\n"
-               "# time: milliseconds since the start of the run\n",
+               "# time: milliseconds since this header\n",
                kProgramVersion, Shown(port_).c_str(), options_.serial ? "serial" : "usb",
                printer_.named() ? "named" : "set by the answer to the model probe below", when);
   const auto start = std::chrono::steady_clock::now();
