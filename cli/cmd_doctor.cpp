@@ -121,6 +121,8 @@ class Doctor {
       Pass("ports", "", "found " + Join(ports, ", ") +
                             "; judged by their owner, group and mode and not opened (--probe opens each and asks "
                             "for its model, --port PATH checks one)");
+    } else if (port.empty()) {
+      Pass("ports", "", "found " + Join(ports, ", ") + "; --probe: each is opened and asked for its model");
     }
     for (const std::string& p : ports) CheckPort(p);
     CheckModemManager(ports);

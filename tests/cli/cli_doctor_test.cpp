@@ -287,6 +287,7 @@ TEST(CliDoctor, OpensOnlyThePortsItIsAskedToProbe) {
   EXPECT_TRUE(walk.Of("probe").empty());
   Doctor probed = RunDoctor(fs, {"--probe"});
   EXPECT_EQ(probed.Verdict("probe", "/dev/ttyUSB1"), "pass") << QJsonDocument(probed.checks).toJson().toStdString();
+  EXPECT_NE(probed.Text("ports").find("--probe: each is opened"), std::string::npos) << probed.Text("ports");
 }
 
 TEST(CliDoctor, ARootOnlyPortGetsTheUdevRuleThatOpensIt) {
