@@ -523,7 +523,9 @@ int CmdDoctor(const Options& options, const Args& args) {
     const std::string& a = args[i];
     if (a == "--json") json = true;
     else if (a == "--probe") probe = true;
-    else if ((a == "--port" || a == "--root") && i + 1 < args.size()) (a == "--port" ? port : root) = args[++i];
+    else if ((a == "--port" || a == "--root") && (i + 1 >= args.size() || args[i + 1].empty()))
+      return Usage("doctor: " + a + " needs a value");
+    else if (a == "--port" || a == "--root") (a == "--port" ? port : root) = args[++i];
     else return Usage("doctor: unknown argument " + a);
   }
   const int lang = options.lang ? options.lang : SystemDefaultLangId();

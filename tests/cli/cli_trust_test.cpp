@@ -75,6 +75,7 @@ TEST(CliTrust, EveryWordIsCheckedAndNoneAborts) {
       {{"--baud", "4000000", "names", "bt"}, 0, ""},
       {{"--baud", "4000001", "names", "bt"}, 2, "bad --baud value: 4000001"},
       {{"names", "bt", "--trace"}, 2, "--trace needs a value"},
+      {{"doctor", "--root"}, 2, "doctor: --root needs a value"},
   });
 }
 
