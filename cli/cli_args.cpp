@@ -61,7 +61,8 @@ std::string ParseCommandLine(const std::vector<std::string>& argv, const PortLis
       out.words.insert(out.words.end(), argv.begin() + static_cast<std::ptrdiff_t>(i) + 1, argv.end());
       break;
     }
-    const bool takesValue = a == "--port" || a == "--ports" || a == "--baud" || a == "--lang" || a == "--trace";
+    const bool takesValue =
+        a == "--port" || a == "--ports" || a == "--baud" || a == "--lang" || a == "--trace" || a == "--reply-wait";
     if (takesValue && i + 1 >= argv.size()) return a + (a == "--ports" ? " needs a file" : " needs a value");
     const std::string v = takesValue ? argv[++i] : std::string();
     if (a == "--help" || a == "-h") {
@@ -84,6 +85,12 @@ std::string ParseCommandLine(const std::vector<std::string>& argv, const PortLis
       const long b = std::strtol(v.c_str(), &end, 10);
       if (v.empty() || *end || b <= 0 || b > 4000000) return "bad --baud value: " + v;
       out.options.baud = static_cast<int>(b);
+    } else if (a == "--reply-wait") {
+      char* end = nullptr;
+      const long ms = std::strtol(v.c_str(), &end, 10);
+      if (v.empty() || *end || ms < kShortestReplyWaitMs || ms > kLongestReplyWaitMs)
+        return "bad --reply-wait value (50 to 10000 ms): " + v;
+      out.options.replyWaitMs = static_cast<int>(ms);
     } else if (a == "--lang") {
       if (v == "zh") out.options.lang = kLangChinese;
       else if (v == "en") out.options.lang = kLangEnglish;

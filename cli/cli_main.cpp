@@ -58,6 +58,8 @@ const char kHelp[] =
     "  --serial       the port is a serial port (serial walk, pauses, XOR firmware framing)\n"
     "  --baud N       serial speed for the firmware download (default 9600)\n"
     "  --lang zh|en   act as a Chinese (2052) or other (1033) system (default: from the locale)\n"
+    "  --reply-wait MS  how long a printer may take to start each answer, 50 to 10000 (default 1000):\n"
+    "                 longer for a printer that is slow to wake, shorter to scan many printers quickly\n"
     "  --trace FILE   write every byte sent and received, with times, as text\n"
     "  --all          probe, PAGE read, backup DIR, restore FILE, verify FILE on every printer in turn: each\n"
     "                 --port given, or every port of the walk; a summary line per port; exit 1 if any failed\n"

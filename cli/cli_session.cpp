@@ -270,6 +270,7 @@ LinkChoice Session::Link() const {
   link.portPath = QString::fromStdString(port_);
   link.baud = options_.baud;
   link.serial = options_.serial;
+  if (options_.replyWaitMs > 0) link.firstByte = milliseconds(options_.replyWaitMs);
   return link;
 }
 

@@ -61,10 +61,15 @@ class CliControls : public MemoryControls {
   bool barOpen_ = false;
 };
 
+// The range --reply-wait accepts.
+inline constexpr int kShortestReplyWaitMs = 50;
+inline constexpr int kLongestReplyWaitMs = 10000;
+
 struct Options {
   std::string port;  // empty: the first entry of the port walk
   bool serial = false;
   int baud = 9600;
+  int replyWaitMs = 0;  // 0: the transport's own first-byte wait
   int lang = 0;  // 0: from the locale
   std::string traceFile;
 };

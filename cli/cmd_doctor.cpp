@@ -6,7 +6,6 @@
 //
 // Everything is read below a set of roots (sysfs, /dev, /proc, /etc, /run),
 // so that `--root DIR` runs the checks over a prepared tree.
-#include <dirent.h>
 #include <unistd.h>
 
 #include <QJsonArray>
@@ -16,16 +15,15 @@
 #include <cerrno>
 #include <chrono>
 #include <cctype>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
 #include "cli/cli_commands.h"
-#include "cli/input_file.h"
 #include "cli/printable.h"
 #include "link/link.h"
 #include "link/tcp_connect.h"
 #include "link/port_access.h"
+#include "link/sys_files.h"
 #include "pages/core/port_cause.h"
 #include "protocol/command_line.h"
 #include "protocol/printer_info.h"
@@ -48,34 +46,13 @@ struct Finding {
 
 std::string U(const QString& s) { return s.toUtf8().toStdString(); }
 
-// The system's small files (sysfs attributes, udev data): a FIFO or a
-// device in a prepared tree gives nothing rather than blocking or growing.
-constexpr std::size_t kLongestSystemFile = 64 * 1024;
-
-std::string FirstLine(const std::string& file) {
-  const std::string bytes = ReadRegularFile(file, kLongestSystemFile).value_or(std::string());
-  return bytes.substr(0, bytes.find('\n'));
-}
-
-std::string LinkBase(const std::string& path) {
-  char buf[PATH_MAX];
-  ssize_t n = readlink(path.c_str(), buf, sizeof buf - 1);
-  if (n <= 0) return {};
-  buf[n] = '\0';
-  std::string target(buf);
-  const std::size_t slash = target.rfind('/');
-  return slash == std::string::npos ? target : target.substr(slash + 1);
-}
-
-bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
-
-std::vector<std::string> Entries(const std::string& dir) {
+// The system's small files are read by the port layer's reader (a FIFO or a
+// device in a prepared tree gives nothing rather than blocking or growing);
+// a folder's names in order, so that the findings come in the same order.
+std::vector<std::string> SortedEntries(const std::string& dir) {
   std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d))
-      if (e->d_name[0] != '.') names.emplace_back(e->d_name);
-    closedir(d);
-  }
+  for (std::string& name : Entries(dir))
+    if (name[0] != '.') names.push_back(std::move(name));
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -215,22 +192,22 @@ class Doctor {
   std::vector<UsbPrinter> UsbPrinters() {
     std::vector<UsbPrinter> out;
     const std::string devices = roots_.sys + "/bus/usb/devices";
-    for (const std::string& name : Entries(devices)) {
+    for (const std::string& name : SortedEntries(devices)) {
       if (name.find(':') == std::string::npos) continue;
       const std::string iface = devices + "/" + name;
-      if (FirstLine(iface + "/bInterfaceClass") != "07") continue;
+      if (ReadFirstLine(iface + "/bInterfaceClass") != "07") continue;
       UsbPrinter p;
       p.interface = name;
-      p.driver = LinkBase(iface + "/driver");
-      p.ippUsb = FirstLine(iface + "/bInterfaceProtocol") == "04";
-      for (const std::string& lp : Entries(iface + "/usbmisc"))
+      p.driver = LinkTarget(iface + "/driver");
+      p.ippUsb = ReadFirstLine(iface + "/bInterfaceProtocol") == "04";
+      for (const std::string& lp : SortedEntries(iface + "/usbmisc"))
         if (StartsWith(lp, "lp")) p.node = "/dev/usb/" + lp;
       const std::string dev = devices + "/" + name.substr(0, name.find(':'));
-      std::string label = FirstLine(dev + "/manufacturer");
-      const std::string product = FirstLine(dev + "/product");
+      std::string label = ReadFirstLine(dev + "/manufacturer");
+      const std::string product = ReadFirstLine(dev + "/product");
       if (!product.empty()) label += (label.empty() ? "" : " ") + product;
       p.name = label.empty() ? "USB printer " + name : label + " (" + name + ")";
-      const std::string bus = FirstLine(dev + "/busnum"), num = FirstLine(dev + "/devnum");
+      const std::string bus = ReadFirstLine(dev + "/busnum"), num = ReadFirstLine(dev + "/devnum");
       if (!bus.empty() && !num.empty()) {
         char node[64];
         std::snprintf(node, sizeof node, "/dev/bus/usb/%03d/%03d", std::atoi(bus.c_str()), std::atoi(num.c_str()));
@@ -297,18 +274,18 @@ class Doctor {
   // parallel ports.
   std::vector<std::string> CandidatePorts() {
     std::vector<std::string> ports;
-    for (const std::string& lp : Entries(roots_.sys + "/class/usbmisc"))
+    for (const std::string& lp : SortedEntries(roots_.sys + "/class/usbmisc"))
       if (StartsWith(lp, "lp")) ports.push_back("/dev/usb/" + lp);
     const std::string tty = roots_.sys + "/class/tty";
-    for (const std::string& name : Entries(tty)) {
+    for (const std::string& name : SortedEntries(tty)) {
       if (!StartsWith(name, "tty") || !Exists(tty + "/" + name + "/device")) continue;
       if (StartsWith(name, "ttyS")) {
-        const std::string type = FirstLine(tty + "/" + name + "/type");
+        const std::string type = ReadFirstLine(tty + "/" + name + "/type");
         if (type.empty() || type == "0") continue;
       }
       ports.push_back("/dev/" + name);
     }
-    for (const std::string& lp : Entries(roots_.sys + "/class/printer"))
+    for (const std::string& lp : SortedEntries(roots_.sys + "/class/printer"))
       if (StartsWith(lp, "lp")) ports.push_back("/dev/" + lp);
     return ports;
   }
@@ -474,16 +451,16 @@ class Doctor {
     for (const std::string& p : acm) {
       const std::string name = p.substr(5);
       const std::string cls = roots_.sys + "/class/tty/" + name;
-      const std::string devnum = FirstLine(cls + "/dev");
-      const std::string udev =
-          "\n" + ReadRegularFile(roots_.run + "/udev/data/c" + devnum, kLongestSystemFile).value_or(std::string()) + "\n";
+      const std::string devnum = ReadFirstLine(cls + "/dev");
+      const std::string udev = "\n" + ReadSmallFile(roots_.run + "/udev/data/c" + devnum, 64 * 1024) + "\n";
       const bool ignored = udev.find("\nE:ID_MM_DEVICE_IGNORE=1\n") != std::string::npos;
       if (ignored) {
         Pass("modemmanager", p, "ModemManager is running and leaves " + p + " alone (ID_MM_DEVICE_IGNORE=1)");
         continue;
       }
       // The USB device is the parent of the tty's interface.
-      std::string vendor = FirstLine(cls + "/device/../idVendor"), product = FirstLine(cls + "/device/../idProduct");
+      std::string vendor = ReadFirstLine(cls + "/device/../idVendor");
+      std::string product = ReadFirstLine(cls + "/device/../idProduct");
       // Four hex digits each, as sysfs gives them; anything else would not
       // be a rule udev can take.
       auto hex4 = [](const std::string& id) {

@@ -24,7 +24,7 @@ _deveder_cli() {
     local cur prev words cword
     _init_completion || return
 
-    local options=(--port --ports --serial --baud --lang --trace --all --help --version)
+    local options=(--port --ports --serial --baud --reply-wait --lang --trace --all --help --version)
     local commands=(ports probe settings wifi bt test font firmware backup restore verify doctor names)
 
     case $prev in
@@ -58,7 +58,7 @@ _deveder_cli() {
     local i command= sub= page=
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            --port | --ports | --baud | --lang | --trace | --root | --kind) ((i++)) ;;
+            --port | --ports | --baud | --reply-wait | --lang | --trace | --root | --kind) ((i++)) ;;
             -*) ;;
             *)
                 if [[ -z $command ]]; then

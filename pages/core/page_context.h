@@ -48,8 +48,10 @@ struct LinkChoice {
   bool serial = false;
   // The reply timing of the links the page opens; none: the transport's own.
   std::optional<ReplyTiming> timing;
+  // The first-byte wait the user chose over that timing.
+  std::optional<milliseconds> firstByte;
 
-  LinkOptions Options() const { return LinkOptions{serial, timing}; }
+  LinkOptions Options() const { return LinkOptions{serial, timing, firstByte}; }
 };
 
 struct PageContext {
