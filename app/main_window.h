@@ -44,6 +44,7 @@ class CDEVederDlg : public QDialog, public PageHost {
 
   // PageHost
   PrinterInfo& Printer() override { return printerInfo_; }
+  PortMemory* Ports() override { return &ports_; }
   LinkChoice Link() const override;
   int LangId() const override { return langId_; }
   bool BeginAction() override;
@@ -69,6 +70,7 @@ class CDEVederDlg : public QDialog, public PageHost {
   std::array<PageWidget*, kPageCount> pages_{};
   int current_ = 0;
   PrinterInfo printerInfo_;
+  PortMemory ports_;
   bool actionRunning_ = false;
   int commTimer_ = 0;
 

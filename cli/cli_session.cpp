@@ -276,7 +276,7 @@ LinkChoice Session::Link() const {
 
 PageContext Session::Page::Context(Session& s) {
   ui.stopSignal = &s.stopSignal_;
-  return PageContext{*controls, ui, s.printer_, s.Link(), s.lang_};
+  return PageContext{*controls, ui, s.printer_, s.Link(), s.lang_, &s.ports_};
 }
 
 std::unique_ptr<Session::Page> Session::Open(std::unique_ptr<PageLogic> logic, const char* name) {

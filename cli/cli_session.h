@@ -133,6 +133,7 @@ class Session {
   int lang_;
   std::string port_;
   PrinterInfo printer_;
+  PortMemory ports_;
   std::unique_ptr<OutputFile> trace_;
   std::vector<Exchange> exchanges_;
   bool StopRequested();

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QString>
+#include <map>
 #include <optional>
+#include <string>
 
 #include "link/link.h"
 #include "pages/core/control_model.h"
@@ -54,12 +56,21 @@ struct LinkChoice {
   LinkOptions Options() const { return LinkOptions{serial, timing, firstByte}; }
 };
 
+// The silence a port was found to need, by port text, for the rest of the
+// run: a printer that pauses within its replies.
+struct PortMemory {
+  std::map<std::string, microseconds> silence;
+};
+
 struct PageContext {
   ControlModel& controls;
   Ui& ui;
   PrinterInfo& printer;
   LinkChoice link;
   int langId;  // 2052 Chinese system, 1033 otherwise
+  // What the run has learnt of its ports (the silence a printer needs);
+  // none: each action starts from the link's own timing.
+  PortMemory* ports = nullptr;
 };
 
 }  // namespace deveder
