@@ -1,18 +1,20 @@
 // deveder-cli: every page action from the command line, over the same page
 // logic as the window.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 
-#include <QFile>
-#include <QFileInfo>
-
+#include "cli/cli_args.h"
 #include "cli/cli_commands.h"
 #include "cli/page_map.h"
+#include "cli/printable.h"
 #include "link/link.h"
 #include "link/std_streams_posix.h"
 #include "link/port_walk.h"
@@ -44,13 +46,15 @@ const char kHelp[] =
     "  backup FILE                             settings, WiFi and Bluetooth Reads into one JSON file\n"
     "  restore [--with-identity] FILE          check the file, then Read, apply its values, Write, Read again\n"
     "  verify FILE                             Read and compare with a backup; exit 1 with the differences listed\n"
-    "  doctor [--port PATH] [--json] [--root DIR]\n"
-    "                                          check groups, ports, drivers and services; probe each port that opens\n"
+    "  doctor [--port PATH] [--probe] [--json] [--root DIR]\n"
+    "                                          check groups, ports, drivers and services; probe the --port given,\n"
+    "                                          or with --probe every port of the walk\n"
     "                                          (--root: read /sys, /dev, /proc, /etc and /run below DIR)\n"
     "  names settings|wifi|bt                  the page's variable names, one a line\n"
     "\n"
     "options:\n"
-    "  --port PATH    device to open (default: the first entry of the port walk in the chosen mode)\n"
+    "  --port PORT    device path or network address (HOST, HOST:PORT, [V6]:PORT, tcp://HOST[:PORT]; port 9100\n"
+    "                 when none); default: the first entry of the port walk in the chosen mode\n"
     "  --serial       the port is a serial port (serial walk, pauses, XOR firmware framing)\n"
     "  --baud N       serial speed for the firmware download (default 9600)\n"
     "  --lang zh|en   act as a Chinese (2052) or other (1033) system (default: from the locale)\n"
@@ -99,16 +103,12 @@ const CommandHelp kCommandHelp[] = {
                 "again; what differs is listed. sn and bluetooth.address only with --with-identity.\n"},
     {"verify", "usage: deveder-cli verify [--all] FILE\nReads the pages the backup FILE holds and compares them\n"
                "with it: exit 0 when equal, 1 with each difference on standard output.\n"},
-    {"doctor", "usage: deveder-cli doctor [--port PATH] [--json] [--root DIR]\n"},
+    {"doctor", "usage: deveder-cli doctor [--port PATH] [--probe] [--json] [--root DIR]\n"
+               "Only the --port given, or with --probe every port of the walk, is opened and asked for its model.\n"},
     {"names", "usage: deveder-cli names settings|wifi|bt\n"},
 };
 
 }  // namespace
-
-int Usage(const std::string& message) {
-  std::fprintf(stderr, "deveder-cli: %s\n(deveder-cli --help for usage)\n", message.c_str());
-  return kExitUsage;
-}
 
 int CmdProbe(Session& session, const Args& args) {
   if (!args.empty()) return Usage("probe takes no arguments");
@@ -116,7 +116,7 @@ int CmdProbe(Session& session, const Args& args) {
   OpenResult port = OpenLink(session.Port(), session.Link().Options());
   if (!port.ok()) {
     std::fprintf(stderr, "probe: %s\n%s\n", LoadString(kStrUnconnectPrinter, session.Lang()).toUtf8().constData(),
-                 OpenFailureReason(port, session.Port(), session.Lang()).toUtf8().constData());
+                 Shown(OpenFailureReason(port, session.Port(), session.Lang())).c_str());
     return kExitFailed;
   }
   char buffer[kLineBufferSize];
@@ -126,13 +126,13 @@ int CmdProbe(Session& session, const Args& args) {
     return kExitFailed;
   }
   if (info.modelName[0] == '\0') {
-    std::fprintf(stderr, "probe: no answer to the model probe on %s\n", session.Port().c_str());
+    std::fprintf(stderr, "probe: no answer to the model probe on %s\n", Shown(session.Port()).c_str());
     return kExitFailed;
   }
   std::string languages;
   for (auto [bit, word] : {std::pair{kLangCpcl, "CPCL"}, {kLangEscpos, "ESCPOS"}, {kLangTspl, "TSPL"}, {kLangZpl, "ZPL"}})
     if (info.languageMask & bit) languages += std::string(languages.empty() ? "" : ",") + word;
-  std::printf("model name    %s\n", info.modelName);
+  std::printf("model name    %s\n", ModelNameShown(session).c_str());
   std::printf("model number  %d\n", info.modelNumber);
   std::printf("languages     0x%02X %s\n", info.languageMask, languages.c_str());
   std::printf("form          %s\n", info.named() ? "named" : "numbered");
@@ -169,8 +169,8 @@ int RunOnAll(const Options& options, std::vector<std::string> ports, const std::
   if (!allowed) return Usage("--all runs probe, PAGE read, backup DIR, restore FILE and verify FILE");
   if (!options.traceFile.empty()) return Usage("--trace follows one printer; it cannot be used with --all");
   struct stat st {};
-  if (command == "backup" && (args.size() != 1 || ::stat(args[0].c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
-    return Usage("backup --all needs a directory, where each printer gets a file named after its port");
+  if (command == "backup" && (args.size() != 1 || ::lstat(args[0].c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+    return Usage("backup --all needs a directory (not a link to one), where each printer gets a file named after its port");
   if (ports.empty()) {
     auto source = MakeSystemDeviceSource();
     PortTable table;
@@ -186,27 +186,32 @@ int RunOnAll(const Options& options, std::vector<std::string> ports, const std::
     int rc;
   };
   std::vector<Result> results;
+  std::set<std::string> written;  // the backup files of this run
   for (const std::string& port : ports) {
     Options one = options;
     one.port = port;
     Args theseArgs = args;
-    if (command == "backup") {
-      std::string name = port;
-      for (char& c : name)
-        if (c == '/' || c == ':') c = '_';
-      theseArgs[0] = args[0] + "/" + name.substr(name.find_first_not_of('_')) + ".json";
-    }
-    std::printf("== %s\n", port.c_str());
+    std::printf("== %s\n", Shown(port).c_str());
     std::fflush(stdout);
+    if (command == "backup") {
+      theseArgs[0] = args[0] + "/" + BackupFileName(port);
+      // The same port twice, or two spellings of it: the second would
+      // replace the first's file.
+      if (!written.insert(theseArgs[0]).second) {
+        std::fprintf(stderr, "backup: %s was written earlier in this run; not replaced\n", Shown(theseArgs[0]).c_str());
+        results.push_back({port, {}, kExitFailed});
+        continue;
+      }
+    }
     Session session(one);
     const int rc = handler(session, theseArgs);
     // A usage error is the same on every printer: there is no use going on.
     if (rc == kExitUsage) return rc;
-    results.push_back({port, session.Printer().modelName, rc});
+    results.push_back({port, ModelNameShown(session), rc});
   }
   int failed = 0;
   for (const Result& r : results) {
-    std::printf("%s  %s  %s\n", r.port.c_str(), r.model.empty() ? "(no model)" : r.model.c_str(),
+    std::printf("%s  %s  %s\n", Shown(r.port).c_str(), r.model.empty() ? "(no model)" : r.model.c_str(),
                 r.rc == kExitOk ? "OK" : "FAILED");
     failed += r.rc == kExitOk ? 0 : 1;
   }
@@ -216,128 +221,57 @@ int RunOnAll(const Options& options, std::vector<std::string> ports, const std::
 
 }  // namespace deveder::cli
 
-// The ports of a --ports file: one a line, device paths or network
-// addresses; blank lines and # comments skipped. Only a regular file of
-// reasonable size is read.
-static bool ReadPortList(const char* file, std::vector<std::string>& ports, std::string& error) {
-  QFileInfo info(QString::fromLocal8Bit(file));
-  if (!info.isFile() || info.size() > 64 * 1024) {
-    error = std::string("--ports: ") + file + " is no regular file of at most 64 KiB";
-    return false;
-  }
-  QFile f(info.filePath());
-  if (!f.open(QIODevice::ReadOnly)) {
-    error = std::string("--ports: cannot read ") + file;
-    return false;
-  }
-  for (const QByteArray& raw : f.readAll().split('\n')) {
-    const QByteArray line = raw.trimmed();
-    if (line.isEmpty() || line.startsWith('#')) continue;
-    ports.push_back(line.toStdString());
-  }
-  return true;
-}
-
 int main(int argc, char** argv) {
+  using namespace deveder::cli;
+  // Whether descriptor 1 was closed when the run began, before it is filled.
+  const bool stdoutClosed = fcntl(STDOUT_FILENO, F_GETFD) == -1 && errno == EBADF;
   // Before anything is opened: the port must never become stdout or stderr.
   deveder::EnsureStandardStreams();
-  using namespace deveder::cli;
-  Options options;
-  Args words;  // the command and its arguments, options taken out
-  bool help = false;
-  bool all = false;
-  std::vector<std::string> ports;  // every --port given, and those of --ports
-  bool portList = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    auto value = [&](const char* what) -> const char* {
-      if (i + 1 >= argc) return nullptr;
-      (void)what;
-      return argv[++i];
-    };
-    if (a == "--") {
-      words.insert(words.end(), argv + i + 1, argv + argc);
-      break;
-    }
-    if (a == "--help" || a == "-h") {
-      help = true;
-    } else if (a == "--version") {
-      std::printf("deveder-cli %s\n", deveder::kProgramVersion);
-      return kExitOk;
-    } else if (a == "--ports") {
-      const char* v = value(a.c_str());
-      if (!v) return Usage("--ports needs a file");
-      std::string error;
-      if (!ReadPortList(v, ports, error)) return Usage(error);
-      if (!ports.empty()) options.port = ports.front();
-      portList = true;
-    } else if (a == "--port" || a == "--baud" || a == "--lang" || a == "--trace" || a == "--reply-wait") {
-      const char* v = value(a.c_str());
-      if (!v) return Usage(a + " needs a value");
-      if (a == "--port") {
-        options.port = v;
-        ports.push_back(v);
-      }
-      else if (a == "--trace") options.traceFile = v;
-      else if (a == "--baud") {
-        char* end = nullptr;
-        long b = std::strtol(v, &end, 10);
-        if (!*v || *end || b <= 0 || b > 4000000) return Usage(std::string("bad --baud value: ") + v);
-        options.baud = static_cast<int>(b);
-      } else if (a == "--reply-wait") {
-        char* end = nullptr;
-        long ms = std::strtol(v, &end, 10);
-        if (!*v || *end || ms < kShortestReplyWaitMs || ms > kLongestReplyWaitMs)
-          return Usage(std::string("bad --reply-wait value (50 to 10000 ms): ") + v);
-        options.replyWaitMs = static_cast<int>(ms);
-      } else if (std::string(v) == "zh") options.lang = deveder::kLangChinese;
-      else if (std::string(v) == "en") options.lang = deveder::kLangEnglish;
-      else return Usage("--lang takes zh or en");
-    } else if (a == "--serial") {
-      options.serial = true;
-    } else if (a == "--all") {
-      all = true;
-    } else {
-      words.push_back(a);
-    }
+  CommandLine line;
+  if (std::string error = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), ReadPortListFile, line);
+      !error.empty())
+    return Usage(error);
+  if (stdoutClosed && PrintsValues(line)) {
+    std::fprintf(stderr, "deveder-cli: standard output is closed: what this command prints would be lost\n");
+    return kExitFailed;
   }
-  if (help) {
+  if (line.version) {
+    std::printf("deveder-cli %s\n", deveder::kProgramVersion);
+    return FinishOutput(kExitOk);
+  }
+  if (line.help) {
+    const CommandHelp* help = nullptr;
     for (const CommandHelp& h : kCommandHelp)
-      if (!words.empty() && words[0] == h.command) {
-        std::fputs(h.text, stdout);
-        return kExitOk;
-      }
-    std::fputs(kHelp, stdout);
-    return kExitOk;
+      if (!line.words.empty() && line.words[0] == h.command) help = &h;
+    std::fputs(help ? help->text : kHelp, stdout);
+    return FinishOutput(kExitOk);
   }
-  if (words.empty()) return Usage("no command");
-  const std::string command = words[0];
-  Args args(words.begin() + 1, words.end());
+  if (std::string error = CheckCommandLine(line); !error.empty()) return Usage(error);
+  const Options& options = line.options;
+  const std::string command = line.words[0];
+  const Args args(line.words.begin() + 1, line.words.end());
   if (command == "ports") {
     if (!args.empty()) return Usage("ports takes no arguments");
     return FinishOutput(CmdPorts(options));
   }
   if (command == "doctor") return FinishOutput(CmdDoctor(options, args));
   if (command == "names") return FinishOutput(CmdNames(args));
-  using Handler = int (*)(Session&, const Args&);
   const std::pair<const char*, Handler> table[] = {
       {"probe", CmdProbe},     {"settings", CmdSettings}, {"wifi", CmdWifi},         {"bt", CmdBluetooth},
       {"test", CmdTest},       {"font", CmdFont},         {"firmware", CmdFirmware}, {"backup", CmdBackup},
       {"restore", CmdRestore}, {"verify", CmdVerify},
   };
-  if (portList && !all) return Usage("--ports lists printers for --all");
-  if (portList && ports.empty()) return Usage("--ports: the file lists no port");
-  if (ports.size() > 1 && !all) return Usage("--port given more than once (with --all, each is a printer)");
   for (const auto& [name, handler] : table) {
     if (command != name) continue;
-    if (all) return FinishOutput(RunOnAll(options, ports, command, handler, args));
+    if (line.all) return FinishOutput(RunOnAll(options, line.ports, command, handler, args));
+    if (std::string error = TraceProblem(options); !error.empty()) return Usage(error);
     Session session(options);
-    if (!session.TraceOk())
-      return Usage("cannot write the trace " + options.traceFile + ": " + session.TraceError());
-    // Each command checks its arguments, then asks the session for the port.
+    // Each command checks its arguments, then asks the session for the
+    // port, which opens the trace.
     int rc = handler(session, args);
-    if (!session.FinishTrace()) {
-      std::fprintf(stderr, "deveder-cli: the trace %s could not be written in full\n", options.traceFile.c_str());
+    std::string error;
+    if (!session.FinishTrace(error)) {
+      std::fprintf(stderr, "deveder-cli: the trace could not be written in full: %s\n", Shown(error).c_str());
       rc = rc == kExitOk ? kExitFailed : rc;
     }
     return FinishOutput(rc);

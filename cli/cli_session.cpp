@@ -6,11 +6,15 @@
 
 #include <csignal>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <ctime>
 
+#include "cli/cli_commands.h"
+#include "cli/printable.h"
 #include "link/link.h"
 #include "link/port_walk.h"
 #include "pages/core/port_cause.h"
@@ -24,8 +28,9 @@ namespace deveder::cli {
 namespace {
 
 void Say(const std::string& page, const QString& text) {
-  if (page.empty()) std::fprintf(stderr, "%s\n", text.toUtf8().constData());
-  else std::fprintf(stderr, "%s: %s\n", page.c_str(), text.toUtf8().constData());
+  // Messages carry the printer's values and other programs' names.
+  if (page.empty()) std::fprintf(stderr, "%s\n", Shown(text).c_str());
+  else std::fprintf(stderr, "%s: %s\n", page.c_str(), Shown(text).c_str());
 }
 
 }  // namespace
@@ -37,12 +42,12 @@ void CliUi::ShowMessage(const QString& text) {
 
 void CliUi::ShowMessageWithReason(const QString& text, const QString& reason) {
   ShowMessage(text);
-  if (!Silent()) std::fprintf(stderr, "%s\n", reason.toUtf8().constData());
+  if (!Silent()) std::fprintf(stderr, "%s\n", Shown(reason).c_str());
 }
 
 void CliUi::ShowNotice(const QString& text) {
   shown.push_back(text);
-  if (!Silent()) std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+  if (!Silent()) std::fprintf(stderr, "%s\n", Shown(text).c_str());
 }
 
 void CliUi::ShowTimedMessage(const QString& text, const QString&) {
@@ -59,12 +64,27 @@ void CliControls::SetProgress(int id, int position) {
 
 void CliControls::ShowProgress(int position) {
   if (position == lastShown_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (lastShown_ < 0) started_ = now;
   lastShown_ = position;
   if (isatty(STDERR_FILENO)) {
     const int width = 40;
     const int filled = std::max(0, std::min(width, position * width / 100));
-    std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                 std::string(static_cast<std::size_t>(width - filled), ' ').c_str(), position);
+    std::string figures;
+    if (downloadSize_ > 0) {
+      // The page reports a percentage; the bytes follow from the size.
+      const long long sent = downloadSize_ * std::clamp(position, 0, 100) / 100;
+      const double seconds = std::chrono::duration<double>(now - started_).count();
+      char text[96];
+      std::snprintf(text, sizeof text, "  %lld of %lld bytes", sent, downloadSize_);
+      figures = text;
+      if (seconds > 0.05) {
+        std::snprintf(text, sizeof text, ", %.1f kB/s", static_cast<double>(sent) / seconds / 1000.0);
+        figures += text;
+      }
+    }
+    std::fprintf(stderr, "\r[%s%s] %3d%%%s\x1b[K", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                 std::string(static_cast<std::size_t>(width - filled), ' ').c_str(), position, figures.c_str());
     barOpen_ = true;
   } else {
     // A log gets one line per tenth at most.
@@ -92,28 +112,21 @@ void CliControls::FinishProgress() {
 
 Session::Session(Options options) : options_(std::move(options)) {
   lang_ = options_.lang ? options_.lang : SystemDefaultLangId();
-  if (!options_.traceFile.empty()) {
-    trace_ = std::fopen(options_.traceFile.c_str(), "w");
-    if (!trace_) {
-      traceError_ = std::strerror(errno);
-    } else {
-      const auto start = std::chrono::steady_clock::now();
-      std::FILE* f = trace_;
-      traceHook_ = [f, start](bool sent, const char* bytes, int count) {
-        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-        // One line per chunk: time, direction, hex, then the printable view.
-        std::fprintf(f, "%10.3f %s %5d  ", ms, sent ? ">>" : "<<", count);
-        for (int i = 0; i < count; ++i) std::fprintf(f, "%02X ", static_cast<unsigned char>(bytes[i]));
-        std::fprintf(f, " |");
-        for (int i = 0; i < count; ++i) {
-          unsigned char c = static_cast<unsigned char>(bytes[i]);
-          std::fputc(c >= 0x20 && c < 0x7F ? c : '.', f);
-        }
-        std::fprintf(f, "|\n");
-      };
-      SetPortTraceHook(traceHook_);
-    }
-  }
+}
+
+std::string TraceProblem(const Options& options) {
+  const std::string& trace = options.traceFile;
+  if (trace.empty()) return {};
+  if (std::string problem = OutputPathProblem(trace); !problem.empty()) return "cannot write the trace: " + problem;
+  if (!options.port.empty() && (trace == options.port || SameFile(trace, options.port)))
+    return "the trace " + trace + " is the port " + options.port + "; the trace would be sent to the printer";
+  return {};
+}
+
+std::string ModelNameShown(const Session& session) {
+  const PrinterInfo& info = session.Printer();
+  return Shown(FromPrinterBytes(std::string(info.modelName, strnlen(info.modelName, sizeof info.modelName)),
+                                session.Lang()));
 }
 
 Session::~Session() {
@@ -128,12 +141,15 @@ Session::~Session() {
     sigaddset(&set, SIGTERM);
     sigprocmask(SIG_UNBLOCK, &set, nullptr);
   }
-  if (trace_) std::fclose(trace_);
 }
 
-bool Session::FinishTrace() {
+bool Session::FinishTrace(std::string& error) {
   if (!trace_) return true;
-  const bool ok = std::fflush(trace_) == 0 && !std::ferror(trace_);
+  // No byte may reach the file once it is closed.
+  traceHook_ = nullptr;
+  SetPortTraceHook(nullptr);
+  const bool ok = trace_->Commit(error);
+  trace_.reset();
   return ok;
 }
 
@@ -175,7 +191,8 @@ void Session::CheckSignals() {
                stopAfterPort_ ? " and its line settings given back" : "",
                signalState_ ? signalState_().c_str() : "");
   std::fflush(stderr);
-  if (trace_) std::fflush(trace_);
+  std::string error;
+  FinishTrace(error);
   _exit(128 + signo);
 }
 
@@ -205,19 +222,46 @@ int Session::RequirePort() {
     }
     port_ = table.paths[0];
   }
-  if (trace_) {
-    // What a reader of the trace needs before its first line.
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    char when[32];
-    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S UTC", &utc);
-    std::fprintf(trace_,
-                 "# deveder-cli %s\n# port %s\n# mode %s\n# form %s\n# date %s\n"
-                 "# time: milliseconds since the start of the run\n",
-                 kProgramVersion, port_.c_str(), options_.serial ? "serial" : "usb",
-                 printer_.named() ? "named" : "set by the answer to the model probe below", when);
+  if (!options_.traceFile.empty()) {
+    if (int rc = OpenTrace()) return rc;
   }
+  return kExitOk;
+}
+
+int Session::OpenTrace() {
+  const std::string& file = options_.traceFile;
+  if (file == port_ || SameFile(file, port_))
+    return Usage("the trace " + file + " is the port " + port_ + "; the trace would be sent to the printer");
+  auto trace = std::make_unique<OutputFile>();
+  std::string error;
+  if (!trace->Open(file, error)) return Usage("cannot write the trace: " + error);
+  trace_ = std::move(trace);
+  std::FILE* f = trace_->Stream();
+  // What a reader of the trace needs before its first line.
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char when[32];
+  std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S UTC", &utc);
+  std::fprintf(f,
+               "# deveder-cli %s\n# port %s\n# mode %s\n# form %s\n# date %s\n"
+               "# time: milliseconds since this header\n",
+               kProgramVersion, Shown(port_).c_str(), options_.serial ? "serial" : "usb",
+               printer_.named() ? "named" : "set by the answer to the model probe below", when);
+  const auto start = std::chrono::steady_clock::now();
+  traceHook_ = [f, start](bool sent, const char* bytes, int count) {
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    // One line per chunk: time, direction, hex, then the printable view.
+    std::fprintf(f, "%10.3f %s %5d  ", ms, sent ? ">>" : "<<", count);
+    for (int i = 0; i < count; ++i) std::fprintf(f, "%02X ", static_cast<unsigned char>(bytes[i]));
+    std::fprintf(f, " |");
+    for (int i = 0; i < count; ++i) {
+      unsigned char c = static_cast<unsigned char>(bytes[i]);
+      std::fputc(c >= 0x20 && c < 0x7F ? c : '.', f);
+    }
+    std::fprintf(f, "|\n");
+  };
+  SetPortTraceHook(traceHook_);
   return kExitOk;
 }
 

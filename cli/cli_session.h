@@ -4,12 +4,14 @@
 #pragma once
 
 #include <QString>
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "cli/output_file.h"
 #include "pages/core/memory_controls.h"
 #include "pages/core/page_logic.h"
 
@@ -46,9 +48,14 @@ class CliControls : public MemoryControls {
   void CompleteProgress();
   // The last percentage shown; -1 before any.
   int LastProgress() const { return lastShown_; }
+  // The bytes the download sends in all: a terminal then sees the bytes
+  // sent and the rate beside the bar.
+  void SetDownloadSize(long long bytes) { downloadSize_ = bytes; }
 
  private:
   void ShowProgress(int position);
+  long long downloadSize_ = 0;
+  std::chrono::steady_clock::time_point started_{};
   int lastShown_ = -1;
   int lastStep_ = -1;  // off a terminal: the last tenth shown
   bool barOpen_ = false;
@@ -74,16 +81,16 @@ class Session {
 
   int Lang() const { return lang_; }
   const std::string& Port() const { return port_; }
-  // False when --trace named a file that cannot be written; `TraceError`
-  // then says why.
-  bool TraceOk() const { return options_.traceFile.empty() || trace_ != nullptr; }
-  const std::string& TraceError() const { return traceError_; }
-  // Flushes the trace; false when a line of it could not be written.
-  bool FinishTrace();
+  // Writes the trace out under its name; false with `error` set when a
+  // line of it could not be written (the file named is then left as it was).
+  bool FinishTrace(std::string& error);
   // Chooses the port (first of the walk when none given), once every
-  // argument has been checked. kExitOk, or kExitFailed with the reason shown.
+  // argument has been checked, and starts the trace. kExitOk; kExitFailed
+  // with the reason shown; kExitUsage when the trace cannot be written or
+  // is the port itself.
   int RequirePort();
   PrinterInfo& Printer() { return printer_; }
+  const PrinterInfo& Printer() const { return printer_; }
   // One request as sent and the bytes that came back before the next.
   struct Exchange {
     std::string sent;
@@ -121,13 +128,13 @@ class Session {
   int Press(Page& page, int buttonId);
 
  private:
+  int OpenTrace();
   Options options_;
   int lang_;
   std::string port_;
   PrinterInfo printer_;
   PortMemory ports_;
-  std::FILE* trace_ = nullptr;
-  std::string traceError_;
+  std::unique_ptr<OutputFile> trace_;
   std::vector<Exchange> exchanges_;
   bool StopRequested();
 
@@ -138,5 +145,12 @@ class Session {
   std::function<std::string()> signalState_;
   std::function<void(bool, const char*, int)> traceHook_;
 };
+
+// Why the --trace file can never be written, or is the --port given: the
+// trace would go to the printer as a print job. Empty when neither.
+std::string TraceProblem(const Options& options);
+
+// The model name the printer gave, as text safe to print.
+std::string ModelNameShown(const Session& session);
 
 }  // namespace deveder::cli

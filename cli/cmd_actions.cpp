@@ -9,10 +9,12 @@
 #include <map>
 
 #include "cli/cli_commands.h"
+#include "cli/printable.h"
 #include "pages/firmware/firmware_page.h"
 #include "pages/core/write_values.h"
 #include "pages/font/font_page.h"
 #include "pages/test/test_page.h"
+#include "resources/strings.h"
 
 namespace deveder::cli {
 
@@ -44,8 +46,30 @@ int CmdTest(Session& session, const Args& args) {
   }
   if (int rc = session.RequirePort()) return rc;
   auto page = session.Open(std::make_unique<TestPage>(), "test");
-  return session.Press(*page, buttons.at(args[0]));
+  const int rc = session.Press(*page, buttons.at(job));
+  if (rc != kExitOk) return rc;
+  // The page sends its command in the numbered form to a printer that did
+  // not answer the model probe; on a port with no printer behind it (or a
+  // dead one) that is no success.
+  if (session.Printer().modelName[0] == '\0') {
+    page->ui.ShowMessage(kMsgConnectionLost);
+    std::fprintf(stderr, "test: %s sent, but no printer answered the model probe on %s\n", job.c_str(),
+                 Shown(session.Port()).c_str());
+    return kExitFailed;
+  }
+  std::fprintf(stderr, "test: %s sent\n", job.c_str());
+  return kExitOk;
 }
+
+namespace {
+
+// The size of the file to download, for the progress (0 when unknown).
+long long FileSize(const std::string& file) {
+  struct stat st {};
+  return ::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<long long>(st.st_size) : 0;
+}
+
+}  // namespace
 
 int CmdFont(Session& session, const Args& args) {
   static const std::map<std::string, int> kinds = {{"standard", 0}, {"extended", 1}, {"demo", 2}};
@@ -79,6 +103,7 @@ int CmdFont(Session& session, const Args& args) {
     return "The printer may hold part of the font (" + std::to_string(std::max(0, controls->LastProgress())) +
            " % sent): download it again before printing with it.";
   });
+  page->controls->SetDownloadSize(FileSize(file));
   page->controls->SetCurrentIndex(kFontKindList, kind);
   page->controls->SetText(kFontPathEdit, path);
   return session.Press(*page, kFontDownloadButton);
@@ -86,6 +111,7 @@ int CmdFont(Session& session, const Args& args) {
 
 int CmdFirmware(Session& session, const Args& args) {
   if (args.size() != 2 || args[0] != "download") return Usage("firmware download FILE");
+  const std::string& file = args[1];
   if (int rc = session.RequirePort()) return rc;
   auto page = session.Open(std::make_unique<FirmwarePage>(), "firmware");
   CliControls* controls = page->controls.get();
@@ -94,8 +120,18 @@ int CmdFirmware(Session& session, const Args& args) {
            std::to_string(std::max(0, controls->LastProgress())) +
            " % sent): it may not start normally until a download completes; run the download again.";
   });
-  page->controls->SetText(kFirmwarePathEdit, QString::fromLocal8Bit(args[1].c_str()));
-  return session.Press(*page, kFirmwareDownloadButton);
+  const long long size = FileSize(file);
+  page->controls->SetDownloadSize(size);
+  page->controls->SetText(kFirmwarePathEdit, QString::fromLocal8Bit(file.c_str()));
+  const int rc = session.Press(*page, kFirmwareDownloadButton);
+  // An image that shrank while it was being sent fails as a file that
+  // could not be read; the printer has part of it by then.
+  if (rc != kExitOk && size > 0 && FileSize(file) < size)
+    std::fprintf(stderr,
+                 "firmware: %s shrank during the download (%lld bytes at the start, %lld now): part of the image "
+                 "was sent (%d %%); download it again from a file that stays as it is\n",
+                 Shown(file).c_str(), size, FileSize(file), std::max(0, controls->LastProgress()));
+  return rc;
 }
 
 }  // namespace deveder::cli

@@ -6,7 +6,6 @@
 //
 // Everything is read below a set of roots (sysfs, /dev, /proc, /etc, /run),
 // so that `--root DIR` runs the checks over a prepared tree.
-#include <dirent.h>
 #include <unistd.h>
 
 #include <QJsonArray>
@@ -15,15 +14,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <climits>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 
 #include "cli/cli_commands.h"
+#include "cli/printable.h"
 #include "link/link.h"
 #include "link/tcp_connect.h"
 #include "link/port_access.h"
+#include "link/sys_files.h"
 #include "pages/core/port_cause.h"
 #include "protocol/command_line.h"
 #include "protocol/printer_info.h"
@@ -46,32 +46,13 @@ struct Finding {
 
 std::string U(const QString& s) { return s.toUtf8().toStdString(); }
 
-std::string FirstLine(const std::string& file) {
-  std::ifstream in(file);
-  std::string line;
-  std::getline(in, line);
-  return line;
-}
-
-std::string LinkBase(const std::string& path) {
-  char buf[PATH_MAX];
-  ssize_t n = readlink(path.c_str(), buf, sizeof buf - 1);
-  if (n <= 0) return {};
-  buf[n] = '\0';
-  std::string target(buf);
-  const std::size_t slash = target.rfind('/');
-  return slash == std::string::npos ? target : target.substr(slash + 1);
-}
-
-bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
-
-std::vector<std::string> Entries(const std::string& dir) {
+// The system's small files are read by the port layer's reader (a FIFO or a
+// device in a prepared tree gives nothing rather than blocking or growing);
+// a folder's names in order, so that the findings come in the same order.
+std::vector<std::string> SortedEntries(const std::string& dir) {
   std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d))
-      if (e->d_name[0] != '.') names.emplace_back(e->d_name);
-    closedir(d);
-  }
+  for (std::string& name : Entries(dir))
+    if (name[0] != '.') names.push_back(std::move(name));
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -98,17 +79,27 @@ class Doctor {
  public:
   Doctor(SystemRoots roots, int lang) : roots_(std::move(roots)), lang_(lang) {}
 
-  void Run(const std::string& port) {
-    CheckGroups();
-    const std::vector<UsbPrinter> usb = UsbPrinters();
-    CheckUsblp(usb);
-    for (const UsbPrinter& p : usb) CheckUsbPrinter(p);
+  // `port` alone when given; else the ports of the walk, opened and asked
+  // for their model only with `probe` (a modem or another device may be on
+  // a serial port, and opening one raises its modem lines).
+  void Run(const std::string& port, bool probe) {
     std::vector<std::string> ports;
     if (!port.empty()) ports.push_back(port);
     else ports = CandidatePorts();
+    probe_ = probe || !port.empty();
+    CheckGroups(ports);
+    const std::vector<UsbPrinter> usb = UsbPrinters();
+    CheckUsblp(usb);
+    for (const UsbPrinter& p : usb) CheckUsbPrinter(p);
     if (ports.empty()) {
       Fail("ports", "", "No printer port was found: no USB printer with a /dev/usb/lp node, no serial or parallel port.",
            "plug the printer in and switch it on; with a USB printer see the usblp and usb-printer checks above.");
+    } else if (!probe_) {
+      Pass("ports", "", "found " + Join(ports, ", ") +
+                            "; judged by their owner, group and mode and not opened (--probe opens each and asks "
+                            "for its model, --port PATH checks one)");
+    } else if (port.empty()) {
+      Pass("ports", "", "found " + Join(ports, ", ") + "; --probe: each is opened and asked for its model");
     }
     for (const std::string& p : ports) CheckPort(p);
     CheckModemManager(ports);
@@ -138,7 +129,20 @@ class Doctor {
   // The groups that give access to printer ports on Debian: lp for USB and
   // parallel printers, dialout for serial ports. The session's groups are
   // fixed at login: a user added later has them only after logging in again.
-  void CheckGroups() {
+  // The group that opens `port`: its node's group when the node lets its
+  // group in and not everyone; else the Debian group of its kind. None for
+  // a network printer, a port anyone may open, or one only root may.
+  std::string GroupFor(const std::string& port) const {
+    if (LooksLikeTcpAddress(port)) return {};
+    const NodeInfo node = InspectNode(roots_, port);
+    if (node.exists) {
+      if ((node.mode & 06) == 06 || (node.mode & 060) != 060 || node.gid == 0) return {};
+      return node.group;
+    }
+    return StartsWith(port, "/dev/tty") ? "dialout" : StartsWith(port, "/dev/usb/lp") || StartsWith(port, "/dev/lp") ? "lp" : "";
+  }
+
+  void CheckGroups(const std::vector<std::string>& ports) {
     const Identity who = ReadIdentity(roots_);
     const std::vector<GroupEntry> groups = ReadGroups(roots_);
     std::vector<std::string> member, session;
@@ -156,9 +160,17 @@ class Doctor {
       Pass("groups", who.user, "every port opens to root without a group (" + detail + ")");
       return;
     }
+    std::vector<std::string> needed;
+    for (const std::string& port : ports)
+      if (const std::string g = GroupFor(port); !g.empty() && std::find(needed.begin(), needed.end(), g) == needed.end())
+        needed.push_back(g);
+    if (needed.empty()) {
+      Pass("groups", who.user, "no port checked needs a group (" + detail + ")");
+      return;
+    }
     std::vector<std::string> missing, stale;
-    for (const char* name : {"lp", "dialout"}) {
-      const GroupEntry* g = FindGroup(groups, std::string(name));
+    for (const std::string& name : needed) {
+      const GroupEntry* g = FindGroup(groups, name);
       if (!g) continue;
       if (!IsGroupMember(who, *g)) missing.push_back(name);
       else if (!who.InSession(g->gid)) stale.push_back(name);
@@ -180,22 +192,22 @@ class Doctor {
   std::vector<UsbPrinter> UsbPrinters() {
     std::vector<UsbPrinter> out;
     const std::string devices = roots_.sys + "/bus/usb/devices";
-    for (const std::string& name : Entries(devices)) {
+    for (const std::string& name : SortedEntries(devices)) {
       if (name.find(':') == std::string::npos) continue;
       const std::string iface = devices + "/" + name;
-      if (FirstLine(iface + "/bInterfaceClass") != "07") continue;
+      if (ReadFirstLine(iface + "/bInterfaceClass") != "07") continue;
       UsbPrinter p;
       p.interface = name;
-      p.driver = LinkBase(iface + "/driver");
-      p.ippUsb = FirstLine(iface + "/bInterfaceProtocol") == "04";
-      for (const std::string& lp : Entries(iface + "/usbmisc"))
+      p.driver = LinkTarget(iface + "/driver");
+      p.ippUsb = ReadFirstLine(iface + "/bInterfaceProtocol") == "04";
+      for (const std::string& lp : SortedEntries(iface + "/usbmisc"))
         if (StartsWith(lp, "lp")) p.node = "/dev/usb/" + lp;
       const std::string dev = devices + "/" + name.substr(0, name.find(':'));
-      std::string label = FirstLine(dev + "/manufacturer");
-      const std::string product = FirstLine(dev + "/product");
+      std::string label = ReadFirstLine(dev + "/manufacturer");
+      const std::string product = ReadFirstLine(dev + "/product");
       if (!product.empty()) label += (label.empty() ? "" : " ") + product;
       p.name = label.empty() ? "USB printer " + name : label + " (" + name + ")";
-      const std::string bus = FirstLine(dev + "/busnum"), num = FirstLine(dev + "/devnum");
+      const std::string bus = ReadFirstLine(dev + "/busnum"), num = ReadFirstLine(dev + "/devnum");
       if (!bus.empty() && !num.empty()) {
         char node[64];
         std::snprintf(node, sizeof node, "/dev/bus/usb/%03d/%03d", std::atoi(bus.c_str()), std::atoi(num.c_str()));
@@ -262,20 +274,40 @@ class Doctor {
   // parallel ports.
   std::vector<std::string> CandidatePorts() {
     std::vector<std::string> ports;
-    for (const std::string& lp : Entries(roots_.sys + "/class/usbmisc"))
+    for (const std::string& lp : SortedEntries(roots_.sys + "/class/usbmisc"))
       if (StartsWith(lp, "lp")) ports.push_back("/dev/usb/" + lp);
     const std::string tty = roots_.sys + "/class/tty";
-    for (const std::string& name : Entries(tty)) {
+    for (const std::string& name : SortedEntries(tty)) {
       if (!StartsWith(name, "tty") || !Exists(tty + "/" + name + "/device")) continue;
       if (StartsWith(name, "ttyS")) {
-        const std::string type = FirstLine(tty + "/" + name + "/type");
+        const std::string type = ReadFirstLine(tty + "/" + name + "/type");
         if (type.empty() || type == "0") continue;
       }
       ports.push_back("/dev/" + name);
     }
-    for (const std::string& lp : Entries(roots_.sys + "/class/printer"))
+    for (const std::string& lp : SortedEntries(roots_.sys + "/class/printer"))
       if (StartsWith(lp, "lp")) ports.push_back("/dev/" + lp);
     return ports;
+  }
+
+  // A port only root may open: the rule that gives it to the group of its
+  // kind, to put in a file of its own.
+  static std::string UdevRuleFix(const std::string& path) {
+    const std::string name = path.substr(path.rfind('/') + 1);
+    const bool tty = StartsWith(path, "/dev/tty");
+    const std::string subsystem =
+        tty ? "" : StartsWith(path, "/dev/usb/") ? "SUBSYSTEM==\"usbmisc\", " : "SUBSYSTEM==\"printer\", ";
+    const std::string rule =
+        subsystem + "KERNEL==\"" + name + "\", GROUP=\"" + (tty ? "dialout" : "lp") + "\", MODE=\"0660\"";
+    return "a udev rule gives the port to its group: echo '" + rule + "' | sudo tee /etc/udev/rules.d/70-deveder-" +
+           name + ".rules; sudo udevadm control --reload; sudo udevadm trigger; then add yourself to the group";
+  }
+
+  Finding& FailOpen(const std::string& path, const OpenDiagnosis& d, const NodeInfo& node) {
+    Finding& f = FailWith("port", path, d);
+    f.detail += " [" + node.Describe() + "]";
+    if (d.cause == OpenCause::PermissionOther && node.exists && node.gid == 0) f.fix = UdevRuleFix(path);
+    return f;
   }
 
   static bool MayOpen(const Identity& who, const NodeInfo& node) {
@@ -308,26 +340,26 @@ class Doctor {
       return;
     }
     bool busyReported = false;
-    if (node.charDevice) {
+    if (node.charDevice && probe_) {
       OpenResult port = OpenLink(roots_.Node(path));
       if (!port.ok()) {
         const OpenDiagnosis d = DiagnoseOpenFailure(roots_, path, port.err);
-        FailWith("port", path, d).detail += " [" + node.Describe() + "]";
+        FailOpen(path, d, node);
         busyReported = d.cause == OpenCause::Busy;
       } else {
         Pass("port", path, node.Describe() + ", opens");
         Probe(path, *port.link);
       }
-    } else if (roots_.IsMachine()) {
-      Fail("port", path, node.Describe() + ": not a character device", "choose the printer's device node");
-    } else {
-      // A prepared tree holds plain files: they are judged by their
+    } else if (node.charDevice || !roots_.IsMachine()) {
+      // Not to be opened, or a prepared tree's plain file: judged by its
       // owner, group and mode alone.
       if (MayOpen(ReadIdentity(roots_), node)) {
         Pass("port", path, node.Describe() + ", opens by its permissions");
       } else {
-        FailWith("port", path, DiagnoseOpenFailure(roots_, path, EACCES)).detail += " [" + node.Describe() + "]";
+        FailOpen(path, DiagnoseOpenFailure(roots_, path, EACCES), node);
       }
+    } else {
+      Fail("port", path, node.Describe() + ": not a character device", "choose the printer's device node");
     }
     if (busyReported) return;
     bool hidden = false;
@@ -419,29 +451,37 @@ class Doctor {
     for (const std::string& p : acm) {
       const std::string name = p.substr(5);
       const std::string cls = roots_.sys + "/class/tty/" + name;
-      const std::string devnum = FirstLine(cls + "/dev");
-      std::ifstream udev(roots_.run + "/udev/data/c" + devnum);
-      bool ignored = false;
-      for (std::string line; std::getline(udev, line);) ignored = ignored || line == "E:ID_MM_DEVICE_IGNORE=1";
+      const std::string devnum = ReadFirstLine(cls + "/dev");
+      const std::string udev = "\n" + ReadSmallFile(roots_.run + "/udev/data/c" + devnum, 64 * 1024) + "\n";
+      const bool ignored = udev.find("\nE:ID_MM_DEVICE_IGNORE=1\n") != std::string::npos;
       if (ignored) {
         Pass("modemmanager", p, "ModemManager is running and leaves " + p + " alone (ID_MM_DEVICE_IGNORE=1)");
         continue;
       }
       // The USB device is the parent of the tty's interface.
-      std::string vendor = FirstLine(cls + "/device/../idVendor"), product = FirstLine(cls + "/device/../idProduct");
-      if (vendor.empty()) vendor = "VVVV";
-      if (product.empty()) product = "PPPP";
+      std::string vendor = ReadFirstLine(cls + "/device/../idVendor");
+      std::string product = ReadFirstLine(cls + "/device/../idProduct");
+      // Four hex digits each, as sysfs gives them; anything else would not
+      // be a rule udev can take.
+      auto hex4 = [](const std::string& id) {
+        return id.size() == 4 && std::all_of(id.begin(), id.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+      };
+      if (!hex4(vendor)) vendor = "VVVV";
+      if (!hex4(product)) product = "PPPP";
+      // One file per printer model: a second printer's fix leaves the
+      // first's in place.
       Fail("modemmanager", p,
            "ModemManager (pid " + std::to_string(mm.front()) + ") is running and probes " + p +
                " with AT commands for the first seconds after it appears",
            "echo 'ATTRS{idVendor}==\"" + vendor + "\", ATTRS{idProduct}==\"" + product +
-               "\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"' | sudo tee /etc/udev/rules.d/99-deveder-printer.rules; "
-               "sudo udevadm control --reload; then unplug and replug the printer");
+               "\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"' | sudo tee /etc/udev/rules.d/99-deveder-mm-" + vendor + "-" +
+               product + ".rules; sudo udevadm control --reload; then unplug and replug the printer");
     }
   }
 
   SystemRoots roots_;
   int lang_;
+  bool probe_ = false;
   std::vector<Finding> findings_;
 };
 
@@ -452,16 +492,19 @@ const char* VerdictWord(Verdict v) { return v == Verdict::Pass ? "pass" : "fail"
 int CmdDoctor(const Options& options, const Args& args) {
   std::string port = options.port;
   std::string root;
-  bool json = false;
+  bool json = false, probe = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--json") json = true;
-    else if ((a == "--port" || a == "--root") && i + 1 < args.size()) (a == "--port" ? port : root) = args[++i];
+    else if (a == "--probe") probe = true;
+    else if ((a == "--port" || a == "--root") && (i + 1 >= args.size() || args[i + 1].empty()))
+      return Usage("doctor: " + a + " needs a value");
+    else if (a == "--port" || a == "--root") (a == "--port" ? port : root) = args[++i];
     else return Usage("doctor: unknown argument " + a);
   }
   const int lang = options.lang ? options.lang : SystemDefaultLangId();
   Doctor doctor(root.empty() ? SystemRoots{} : SystemRoots::Under(root), lang);
-  doctor.Run(port);
+  doctor.Run(port, probe);
 
   const auto& findings = doctor.Findings();
   if (json) {
@@ -482,9 +525,10 @@ int CmdDoctor(const Options& options, const Args& args) {
     for (const Finding& f : findings) {
       const bool ok = f.verdict == Verdict::Pass;
       failed += ok ? 0 : 1;
+      // Details carry process names, model names and paths of the system.
       std::printf("%s %s%s%s: %s\n", ok ? "[ ok ]" : "[FAIL]", f.check.c_str(), f.subject.empty() ? "" : " ",
-                  f.subject.c_str(), f.detail.c_str());
-      if (!f.fix.empty()) std::printf("       fix: %s\n", f.fix.c_str());
+                  Shown(f.subject).c_str(), Shown(f.detail).c_str());
+      if (!f.fix.empty()) std::printf("       fix: %s\n", Shown(f.fix).c_str());
     }
     std::printf("%d checks: %d passed, %d failed\n", static_cast<int>(findings.size()),
                 static_cast<int>(findings.size()) - failed, failed);

@@ -14,7 +14,11 @@
 #include <cstring>
 
 #include "cli/cli_commands.h"
+#include "cli/input_file.h"
+#include "cli/output_file.h"
 #include "cli/page_map.h"
+#include "cli/printable.h"
+#include "cli/restore_file.h"
 #include "pages/core/write_values.h"
 #include "protocol/line_value.h"
 #include "protocol/text_codec.h"
@@ -22,9 +26,43 @@
 
 namespace deveder::cli {
 
-namespace {
+std::string CheckEdits(Session& session, const PageDef& def, const Edits& edits) {
+  std::string errors;
+  Edits known;
+  for (const auto& [name, value] : edits) {
+    // A value the command language cannot carry exactly (a control
+    // character, a quote, a character the code page lacks) is refused with
+    // the window's message.
+    const std::optional<ValueRefusal> refusal =
+        RefusalOf(QString::fromStdString(name), TextToLineValue(value, session.Lang()));
+    if (!IsVar(def, name)) errors += "unknown variable " + Shown(name) + " for " + def.command + "\n";
+    else if (IsShownOnly(def, name)) errors += name + " is shown only; the printer's value cannot be written\n";
+    else if (refusal) errors += Shown(ValueRefusalMessage(*refusal, session.Lang())) + "\n";
+    else known[name] = value;
+  }
+  // On a page as the window creates it; a list the Read fills (the
+  // application list) is checked once the printer has been read.
+  auto scratch = session.Open(def.make());
+  for (const auto& [name, value] : known) {
+    const EditResult r = def.edit(*scratch->controls, name, value, session.Lang());
+    const bool later = std::find(def.filledByRead.begin(), def.filledByRead.end(), name) != def.filledByRead.end();
+    if (r.ok() || (later && r.error.rfind("fits no", 0) == 0)) continue;
+    errors += ApplyEdits(def, *scratch, {{name, value}}, session.Lang());
+  }
+  if (!errors.empty()) return errors;
+  // The Write's own lines over the edits, in the longer (named) form. The
+  // printer's other values are not known yet: a one-digit stand-in takes
+  // the place of each, so that only the values given are judged.
+  auto lines = session.Open(def.make());
+  for (const char* var : def.vars)
+    if (!known.count(var) && !IsShownOnly(def, var)) def.edit(*lines->controls, var, QStringLiteral("0"), session.Lang());
+  ApplyEdits(def, *lines, known, session.Lang());
+  const WriteLines planned = def.plan(*lines->logic, *lines->controls, LineForm::Named, session.Lang());
+  if (planned.refused) errors += Shown(planned.stop) + "\n";
+  return errors;
+}
 
-using Edits = std::map<std::string, QString>;
+namespace {
 
 // NAME=VALUE arguments as typed.
 bool ParseAssignments(const Args& args, Edits& out, std::string& error) {
@@ -37,35 +75,6 @@ bool ParseAssignments(const Args& args, Edits& out, std::string& error) {
     out[a.substr(0, eq)] = QString::fromUtf8(a.substr(eq + 1));
   }
   return true;
-}
-
-// Names every edit of a page that cannot be made before the printer is
-// asked anything: unknown and shown-only variables, and values that fit no
-// item of a list the page fills by itself. Empty when none.
-std::string CheckEdits(Session& session, const PageDef& def, const Edits& edits) {
-  std::string errors;
-  Edits known;
-  for (const auto& [name, value] : edits) {
-    // A value the command language cannot carry exactly (a control
-    // character, a quote, a character the code page lacks) is refused with
-    // the window's message.
-    const std::optional<ValueRefusal> refusal =
-        RefusalOf(QString::fromStdString(name), TextToLineValue(value, session.Lang()));
-    if (!IsVar(def, name)) errors += "unknown variable " + name + " for " + def.command + "\n";
-    else if (IsShownOnly(def, name)) errors += name + " is shown only; the printer's value cannot be written\n";
-    else if (refusal) errors += ValueRefusalMessage(*refusal, session.Lang()).toStdString() + "\n";
-    else known[name] = value;
-  }
-  // On a page as the window creates it; a list the Read fills (the
-  // application list) is checked once the printer has been read.
-  auto scratch = session.Open(def.make());
-  for (const auto& [name, value] : known) {
-    const EditResult r = def.edit(*scratch->controls, name, value, session.Lang());
-    const bool later = std::find(def.filledByRead.begin(), def.filledByRead.end(), name) != def.filledByRead.end();
-    if (r.ok() || (later && r.error.rfind("fits no", 0) == 0)) continue;
-    errors += ApplyEdits(def, *scratch, {{name, value}}, session.Lang());
-  }
-  return errors;
 }
 
 // Runs one button of the page. A page that shows nothing on success gets
@@ -158,6 +167,15 @@ int PageCommand(Session& session, const PageDef& def, const Args& args) {
     std::string error;
     if (args.size() < 2) return Usage(std::string(def.command) + " write needs NAME=VALUE ...");
     if (!ParseAssignments(Args(args.begin() + 1, args.end()), edits, error)) return Usage(error);
+    // The Write leaves out a station list whose five fields are empty: such
+    // an edit would say "Write OK" with the printer's SSID and password as
+    // they were.
+    const auto sta = edits.find("wlan.sta");
+    if (&def == &WifiDef() && sta != edits.end() &&
+        sta->second.split(QLatin1Char(',')).join(QString()).isEmpty())
+      return Usage("wlan.sta=" + Shown(sta->second, true) +
+                   ": every field is empty, and the Write sends no station list without one, so the printer "
+                   "would keep its SSID and password; give SSID,password,...");
     error = CheckEdits(session, def, edits);
     if (!error.empty()) return Usage(error.substr(0, error.size() - 1));
     if (int rc = session.RequirePort()) return rc;
@@ -172,47 +190,6 @@ int PageCommand(Session& session, const PageDef& def, const Args& args) {
   return Usage("unknown verb " + verb + " (read or write)");
 }
 
-// Identity values stay unless asked for: a backup of one printer must not
-// clone its serial number or Bluetooth address onto another.
-bool IsIdentity(const std::string& name) { return name == "sn" || name == "bluetooth.address"; }
-
-// Reads a backup file into `top`: a regular file of a backup's size holding
-// one JSON object. kExitOk, or the exit code with the reason shown.
-int LoadBackup(const std::string& file, QJsonObject& top) {
-  // A device or a pipe is never read.
-  constexpr qint64 kMaxBackupBytes = 1 << 20;
-  struct stat st {};
-  if (::stat(file.c_str(), &st) != 0) {
-    std::fprintf(stderr, "deveder-cli: cannot read %s: %s\n", file.c_str(), std::strerror(errno));
-    return kExitFailed;
-  }
-  if (!S_ISREG(st.st_mode)) return Usage(file + " is not a regular file");
-  if (st.st_size > kMaxBackupBytes) return Usage(file + " is larger than a backup can be (1 MiB)");
-  QFile in(QString::fromStdString(file));
-  if (!in.open(QIODevice::ReadOnly)) {
-    std::fprintf(stderr, "deveder-cli: cannot read %s\n", file.c_str());
-    return kExitFailed;
-  }
-  QJsonParseError perr{};
-  const QJsonDocument doc = QJsonDocument::fromJson(in.read(kMaxBackupBytes), &perr);
-  in.close();
-  if (perr.error != QJsonParseError::NoError || !doc.isObject()) return Usage(file + " is not a backup (JSON object)");
-  top = doc.object();
-  return kExitOk;
-}
-
-// The top-level keys of a backup that name no page, or hold no object.
-std::string CheckPages(const QJsonObject& top) {
-  std::string errors;
-  for (auto it = top.begin(); it != top.end(); ++it) {
-    const bool known = std::any_of(AllPages().begin(), AllPages().end(),
-                                   [&](const PageDef* d) { return it.key() == QLatin1String(d->jsonKey); });
-    if (!known) errors += "unknown page " + it.key().toStdString() + " (settings, wifi or bluetooth)\n";
-    else if (!it.value().isObject()) errors += it.key().toStdString() + " is not an object of NAME: value\n";
-  }
-  return errors;
-}
-
 }  // namespace
 
 int CmdSettings(Session& session, const Args& args) { return PageCommand(session, SettingsDef(), args); }
@@ -221,6 +198,7 @@ int CmdBluetooth(Session& session, const Args& args) { return PageCommand(sessio
 
 int CmdBackup(Session& session, const Args& args) {
   if (args.size() != 1) return Usage("backup needs FILE");
+  if (std::string problem = OutputPathProblem(args[0]); !problem.empty()) return Usage("backup: " + problem);
   if (int rc = session.RequirePort()) return rc;
   QJsonObject all;
   for (const PageDef* def : AllPages()) {
@@ -231,22 +209,11 @@ int CmdBackup(Session& session, const Args& args) {
     all.insert(QString::fromLatin1(def->jsonKey),
                QJsonDocument::fromJson(QByteArray::fromStdString(ValuesJson(*def, values, session.Lang()))).object());
   }
-  // The file holds WiFi passwords and the Bluetooth PIN: its owner alone
-  // may read it.
-  const int fd = ::open(args[0].c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  struct stat st {};
-  const bool modeOk = fd >= 0 && ::fstat(fd, &st) == 0 && (!S_ISREG(st.st_mode) || ::fchmod(fd, 0600) == 0);
-  QFile out;
-  if (!modeOk || !out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
-    if (fd >= 0) ::close(fd);
-    std::fprintf(stderr, "deveder-cli: cannot write %s\n", args[0].c_str());
-    return kExitFailed;
-  }
-  const QByteArray bytes = QJsonDocument(all).toJson(QJsonDocument::Indented);
-  const bool written = out.write(bytes) == bytes.size() && out.flush();
-  out.close();
-  if (!written) {
-    std::fprintf(stderr, "deveder-cli: cannot write %s\n", args[0].c_str());
+  // Whole or not at all, and the owner's alone: the file holds WiFi
+  // passwords and the Bluetooth PIN.
+  std::string error;
+  if (!WriteWholeFile(args[0], QJsonDocument(all).toJson(QJsonDocument::Indented).toStdString(), error)) {
+    std::fprintf(stderr, "deveder-cli: cannot write the backup %s\n", Shown(error).c_str());
     return kExitFailed;
   }
   return kExitOk;
@@ -265,35 +232,11 @@ int CmdRestore(Session& session, const Args& args) {
   if (int rc = LoadBackup(file, top)) return rc;
   // The whole file is checked before anything is sent: each key that
   // cannot be used is named.
-  std::string errors = CheckPages(top);
-  std::vector<std::pair<const PageDef*, Edits>> plans;
-  for (const PageDef* def : AllPages()) {
-    const QJsonObject saved = top.value(QString::fromLatin1(def->jsonKey)).toObject();
-    if (saved.isEmpty()) continue;
-    Edits edits;
-    for (auto it = saved.begin(); it != saved.end(); ++it) {
-      const std::string name = it.key().toStdString();
-      const std::string where = std::string(def->jsonKey) + "." + name;
-      if (!IsVar(*def, name)) {
-        errors += "unknown variable " + where + "\n";
-      } else if (it.value().isNull()) {
-        // A value the printer's Write would not send: nothing to restore.
-      } else if (!it.value().isString()) {
-        errors += where + " is not text (values are JSON strings)\n";
-      } else if (IsShownOnly(*def, name)) {
-        std::fprintf(stderr, "restore: %s not written: shown only\n", where.c_str());
-      } else if (IsIdentity(name) && !withIdentity) {
-        std::fprintf(stderr, "restore: %s not written: it names one printer (--with-identity writes it)\n",
-                     where.c_str());
-      } else {
-        edits[name] = it.value().toString();
-      }
-    }
-    errors += CheckEdits(session, *def, edits);
-    if (!edits.empty()) plans.emplace_back(def, std::move(edits));
-  }
-  if (errors.empty() && plans.empty()) errors = "no value to restore\n";
+  RestorePlan restore;
+  const std::string errors = PlanRestore(session, top, withIdentity, restore);
   if (!errors.empty()) return Usage(file + ": " + errors.substr(0, errors.size() - 1));
+  for (const std::string& line : restore.notWritten) std::fprintf(stderr, "restore: %s\n", line.c_str());
+  const auto& plans = restore.pages;
   if (int rc = session.RequirePort()) return rc;
   // What a stop part-way leaves: the pages written so far.
   std::vector<std::string> written;
@@ -333,8 +276,8 @@ int CmdRestore(Session& session, const Args& args) {
       const auto want = wanted.find(name);
       const auto it = now.find(name);
       if (want == wanted.end() || it == now.end() || it->second == want->second) continue;
-      std::fprintf(stderr, "differs: %s: file \"%s\", printer \"%s\"\n", name.c_str(), value.toUtf8().constData(),
-                   !it->second ? "(nothing)" : FromPrinterBytes(*it->second, session.Lang()).toUtf8().constData());
+      std::fprintf(stderr, "differs: %s: file \"%s\", printer \"%s\"\n", name.c_str(), Shown(value, true).c_str(),
+                   !it->second ? "(nothing)" : Shown(FromPrinterBytes(*it->second, session.Lang()), true).c_str());
       result = kExitFailed;
     }
   }
@@ -349,17 +292,8 @@ int CmdVerify(Session& session, const Args& args) {
   if (args.size() != 1) return Usage("verify needs FILE");
   QJsonObject top;
   if (int rc = LoadBackup(args[0], top)) return rc;
-  std::string errors = CheckPages(top);
-  for (const PageDef* def : AllPages()) {
-    const QJsonObject saved = top.value(QString::fromLatin1(def->jsonKey)).toObject();
-    for (auto it = saved.begin(); it != saved.end(); ++it) {
-      const std::string where = std::string(def->jsonKey) + "." + it.key().toStdString();
-      if (!IsVar(*def, it.key().toStdString())) errors += "unknown variable " + where + "\n";
-      else if (!it.value().isString() && !it.value().isNull()) errors += where + " is not text or null\n";
-    }
-  }
-  if (errors.empty() && top.isEmpty()) errors = "no value to compare\n";
-  if (!errors.empty()) return Usage(args[0] + ": " + errors.substr(0, errors.size() - 1));
+  if (const std::string errors = CheckVerifyFile(top); !errors.empty())
+    return Usage(args[0] + ": " + errors.substr(0, errors.size() - 1));
   if (int rc = session.RequirePort()) return rc;
   int differences = 0;
   for (const PageDef* def : AllPages()) {
@@ -381,8 +315,8 @@ int CmdVerify(Session& session, const Args& args) {
       if (printer == file) continue;
       ++differences;
       std::printf("%s.%s: file %s, printer %s\n", def->jsonKey, name.c_str(),
-                  file ? ("\"" + file->toStdString() + "\"").c_str() : "(not sent)",
-                  printer ? ("\"" + printer->toStdString() + "\"").c_str() : "(not sent)");
+                  file ? ("\"" + Shown(*file, true) + "\"").c_str() : "(not sent)",
+                  printer ? ("\"" + Shown(*printer, true) + "\"").c_str() : "(not sent)");
     }
   }
   if (std::fflush(stdout) != 0) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/cli_commands.h"
+#include "cli/printable.h"
 #include "link/port_access.h"
 #include "link/port_walk.h"
 #include "pages/core/port_cause.h"
@@ -23,7 +24,7 @@ int CmdPorts(const Options& options) {
   for (int i = 0; i < table.count; ++i) {
     const std::string& path = table.paths[static_cast<std::size_t>(i)];
     if (access(path.c_str(), R_OK | W_OK) != 0) {
-      std::fprintf(stderr, "%s: %s\n", path.c_str(), OpenFailureReason(path, errno, lang, roots).toUtf8().constData());
+      std::fprintf(stderr, "%s: %s\n", Shown(path).c_str(), Shown(OpenFailureReason(path, errno, lang, roots)).c_str());
       continue;
     }
     OpenDiagnosis held;
@@ -31,10 +32,11 @@ int CmdPorts(const Options& options) {
     held.path = path;
     held.holders = FindHolders(roots, path);
     if (!held.holders.empty()) {
-      std::fprintf(stderr, "%s: %s\n", path.c_str(), OpenFailureReason(held, lang).toUtf8().constData());
+      // The holder's name is another program's own choice.
+      std::fprintf(stderr, "%s: %s\n", Shown(path).c_str(), Shown(OpenFailureReason(held, lang)).c_str());
       continue;
     }
-    std::printf("%s\n", path.c_str());
+    std::printf("%s\n", Shown(path).c_str());
   }
   return kExitOk;
 }

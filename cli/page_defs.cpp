@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "cli/page_map.h"
+#include "cli/printable.h"
 #include "pages/bluetooth/bluetooth_page.h"
 #include "pages/settings/settings_page.h"
 #include "pages/settings/settings_tables.h"
@@ -19,6 +20,7 @@ namespace {
 // too long for its line (a refused plan holds no line).
 WriteLines Stopped(const WritePlan& plan, int lang) {
   WriteLines out;
+  out.refused = plan.refused();
   if (plan.refusal) out.stop = ValueRefusalMessage(*plan.refusal, lang).toStdString();
   else if (plan.tooLong) out.stop = std::string("the value of ") + plan.tooLong + " is too long for one line";
   else out.lines = plan.lines;
@@ -123,8 +125,8 @@ std::string ApplyEdits(const PageDef& def, Session::Page& page, const std::map<s
   for (const auto& [name, value] : edits) {
     const EditResult r = def.edit(*page.controls, name, value, lang);
     if (r.ok()) continue;
-    errors += name + "=" + value.toStdString() + ": " + def.command + " " + name + " " + r.error;
-    if (!r.fits.isEmpty()) errors += "; values that fit: " + r.fits.join(QStringLiteral(", ")).toStdString();
+    errors += name + "=" + Shown(value, true) + ": " + def.command + " " + name + " " + r.error;
+    if (!r.fits.isEmpty()) errors += "; values that fit: " + Shown(r.fits.join(QStringLiteral(", ")));
     errors += "\n";
   }
   return errors;
@@ -147,7 +149,7 @@ std::string ValuesText(const PageDef& def, const Values& values, int lang) {
   for (const char* name : def.vars) {
     auto it = values.find(name);
     std::string shown =
-        (it == values.end() || !it->second) ? "(not sent)" : FromPrinterBytes(*it->second, lang).toStdString();
+        (it == values.end() || !it->second) ? "(not sent)" : Shown(FromPrinterBytes(*it->second, lang), true);
     out += name;
     out += std::string(width - std::string(name).size() + 2, ' ');
     out += shown + "\n";

@@ -22,6 +22,7 @@ namespace deveder::cli {
 struct WriteLines {
   std::vector<std::string> lines;
   std::string stop;
+  bool refused = false;  // by a value itself: one no line can carry, or one too long for its line
 };
 
 struct PageDef {
@@ -46,6 +47,9 @@ const PageDef& WifiDef();
 const PageDef& BluetoothDef();
 const std::vector<const PageDef*>& AllPages();
 
+// User edits by variable name, text as typed.
+using Edits = std::map<std::string, QString>;
+
 // Printer bytes of each variable; nullopt where the Write would send nothing.
 using Values = std::map<std::string, std::optional<std::string>>;
 
@@ -61,6 +65,12 @@ bool IsShownOnly(const PageDef& def, const std::string& name);
 // fit; otherwise one line per refused edit, naming it and what would fit.
 std::string ApplyEdits(const PageDef& def, Session::Page& page, const std::map<std::string, QString>& edits,
                        int lang);
+
+// Names every edit the page's Write would refuse, before the printer is
+// asked anything: unknown and shown-only variables, values that fit no
+// control, and values the Write's lines cannot carry (a control character,
+// a character the code page lacks, a line too long). Empty when none.
+std::string CheckEdits(Session& session, const PageDef& def, const Edits& edits);
 
 // Output: one JSON object, or aligned "name  value" lines.
 std::string ValuesJson(const PageDef& def, const Values& values, int lang);

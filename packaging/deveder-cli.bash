@@ -1,36 +1,55 @@
 # bash completion for deveder-cli: commands, options, page variable names
 # (asked of deveder-cli itself) and port paths.
+#
+# Words are offered quoted and never evaluated: a port path or a name that
+# deveder-cli prints may hold $(...), `...`, * or spaces, and compgen -W
+# or an unquoted $(...) would run or expand them.
+
+# Offers each line of standard input that begins with $cur, quoted for the
+# shell, with $1 appended (after the quoting).
+_deveder_cli_offer() {
+    local line suffix=${1-}
+    COMPREPLY=()
+    while IFS= read -r line; do
+        [[ -n $line && $line == "$cur"* ]] && COMPREPLY+=("$(printf '%q' "$line")$suffix")
+    done
+}
+
+# The same for words given as arguments.
+_deveder_cli_words() {
+    _deveder_cli_offer < <(printf '%s\n' "$@")
+}
 
 _deveder_cli() {
     local cur prev words cword
     _init_completion || return
 
-    local options="--port --serial --baud --lang --trace --all --help --version"
-    local commands="ports probe settings wifi bt test font firmware backup restore verify doctor names"
+    local options=(--port --ports --serial --baud --reply-wait --lang --trace --all --help --version)
+    local commands=(ports probe settings wifi bt test font firmware backup restore verify doctor names)
 
     case $prev in
         --port)
             # The port walk's paths (USB, or serial with --serial), then device nodes.
             local serial=
             [[ " ${words[*]} " == *" --serial "* ]] && serial=--serial
-            COMPREPLY=($(compgen -W "$(deveder-cli $serial ports 2>/dev/null)" -- "$cur"))
+            _deveder_cli_offer < <(deveder-cli $serial ports 2>/dev/null)
             [[ ${#COMPREPLY[@]} -eq 0 ]] && _filedir
             return
             ;;
         --baud)
-            COMPREPLY=($(compgen -W "1200 4800 9600 19200 38400 57600 115200" -- "$cur"))
+            _deveder_cli_words 1200 4800 9600 19200 38400 57600 115200
             return
             ;;
         --lang)
-            COMPREPLY=($(compgen -W "zh en" -- "$cur"))
+            _deveder_cli_words zh en
             return
             ;;
-        --trace | --root)
+        --trace | --root | --ports)
             _filedir
             return
             ;;
         --kind)
-            COMPREPLY=($(compgen -W "standard extended demo" -- "$cur"))
+            _deveder_cli_words standard extended demo
             return
             ;;
     esac
@@ -39,7 +58,7 @@ _deveder_cli() {
     local i command= sub= page=
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            --port | --baud | --lang | --trace | --root | --kind) ((i++)) ;;
+            --port | --ports | --baud | --reply-wait | --lang | --trace | --root | --kind) ((i++)) ;;
             -*) ;;
             *)
                 if [[ -z $command ]]; then
@@ -53,9 +72,9 @@ _deveder_cli() {
 
     if [[ -z $command ]]; then
         if [[ $cur == -* ]]; then
-            COMPREPLY=($(compgen -W "$options" -- "$cur"))
+            _deveder_cli_words "${options[@]}"
         else
-            COMPREPLY=($(compgen -W "$commands" -- "$cur"))
+            _deveder_cli_words "${commands[@]}"
         fi
         return
     fi
@@ -63,35 +82,33 @@ _deveder_cli() {
     case $command in
         settings | wifi | bt)
             if [[ -z $sub ]]; then
-                COMPREPLY=($(compgen -W "read write" -- "$cur"))
+                _deveder_cli_words read write
             elif [[ $sub == read ]]; then
-                COMPREPLY=($(compgen -W "--json --replies" -- "$cur"))
+                _deveder_cli_words --json --replies
             elif [[ $sub == write ]]; then
-                local names
-                names=$(deveder-cli names "$command" 2>/dev/null)
                 compopt -o nospace
-                COMPREPLY=($(compgen -W "$names" -S = -- "$cur"))
+                _deveder_cli_offer = < <(deveder-cli names "$command" 2>/dev/null)
             fi
             ;;
         test)
             if [[ -z $sub ]]; then
-                COMPREPLY=($(compgen -W "testpage bluetooth demo hexdump raw mark calibrate factory-default" -- "$cur"))
+                _deveder_cli_words testpage bluetooth demo hexdump raw mark calibrate factory-default
             elif [[ $sub == factory-default ]]; then
-                COMPREPLY=($(compgen -W "--yes" -- "$cur"))
+                _deveder_cli_words --yes
             fi
             ;;
         font)
             if [[ -z $sub ]]; then
-                COMPREPLY=($(compgen -W "download" -- "$cur"))
+                _deveder_cli_words download
             elif [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W "--kind" -- "$cur"))
+                _deveder_cli_words --kind
             else
                 _filedir
             fi
             ;;
         firmware)
             if [[ -z $sub ]]; then
-                COMPREPLY=($(compgen -W "download" -- "$cur"))
+                _deveder_cli_words download
             else
                 _filedir
             fi
@@ -104,16 +121,16 @@ _deveder_cli() {
             ;;
         restore)
             if [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W "--with-identity" -- "$cur"))
+                _deveder_cli_words --with-identity
             else
                 _filedir json
             fi
             ;;
         doctor)
-            COMPREPLY=($(compgen -W "--port --json --root" -- "$cur"))
+            _deveder_cli_words --port --probe --json --root
             ;;
         names)
-            [[ -z $sub ]] && COMPREPLY=($(compgen -W "settings wifi bt" -- "$cur"))
+            [[ -z $sub ]] && _deveder_cli_words settings wifi bt
             ;;
     esac
 } &&

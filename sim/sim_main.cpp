@@ -1,5 +1,6 @@
 // deveder-printer-sim: a simulated printer on a pseudo-terminal. Prints the
 // port path first, then serves until interrupted.
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -52,26 +53,41 @@ int main(int argc, char** argv) {
       }
       return argv[++i];
     };
+    // A whole decimal number within [low, high]; anything else ends the
+    // run as a usage error, naming the option.
+    auto number = [&](long low, long high) -> long {
+      const std::string text = next();
+      char* end = nullptr;
+      errno = 0;
+      const long v = std::strtol(text.c_str(), &end, 10);
+      if (text.empty() || *end || errno == ERANGE || v < low || v > high) {
+        std::fprintf(stderr, "deveder-printer-sim: %s takes a number from %ld to %ld, not '%s'\n", a.c_str(), low,
+                     high, text.c_str());
+        std::exit(2);
+      }
+      return v;
+    };
+    constexpr long kLongestDelayMs = 600000;
     if (a == "--model-reply") o.modelReply = next();
     else if (a == "--link") o.linkPath = next();
     else if (a == "--log") o.logPath = next();
-    else if (a == "--pace-baud") o.paceBaud = std::atoi(next().c_str());
+    else if (a == "--pace-baud") o.paceBaud = static_cast<int>(number(0, 4000000));
     else if (a == "--tcp") {
       o.tcp = true;
-      o.tcpPort = std::atoi(next().c_str());
+      o.tcpPort = static_cast<int>(number(0, 65535));
     }
     else if (a == "--silent") o.faults.silent = true;
-    else if (a == "--reply-delay") o.faults.replyDelayMs = std::atoi(next().c_str());
+    else if (a == "--reply-delay") o.faults.replyDelayMs = static_cast<int>(number(0, kLongestDelayMs));
     else if (a == "--split-replies") o.faults.splitReplies = true;
-    else if (a == "--split-gap") o.faults.splitGapMs = std::atoi(next().c_str());
+    else if (a == "--split-gap") o.faults.splitGapMs = static_cast<int>(number(0, kLongestDelayMs));
     else if (a == "--slow-var") {
       o.faults.slowVar = next();
-      o.faults.slowVarDelayMs = std::atoi(next().c_str());
+      o.faults.slowVarDelayMs = static_cast<int>(number(0, kLongestDelayMs));
     }
-    else if (a == "--hang-up-after") o.faults.hangUpAfterBytes = std::atol(next().c_str());
+    else if (a == "--hang-up-after") o.faults.hangUpAfterBytes = number(0, 1L << 40);
     else if (a == "--no-go-ahead") o.faults.noGoAhead = true;
     else if (a == "--no-confirmation") o.faults.noConfirmation = true;
-    else if (a == "--drop-acks") o.faults.dropFirstAcks = std::atoi(next().c_str());
+    else if (a == "--drop-acks") o.faults.dropFirstAcks = static_cast<int>(number(0, 1000000));
     else if (a == "--garbage") o.faults.garbageBeforeReplies = next();
     else if (a == "--wrong-reply") o.faults.replyWrongCommand = true;
     else if (a == "-h" || a == "--help") {

@@ -122,10 +122,13 @@ TEST(CliDoctor, UserNotInTheGroups) {
   Doctor d = RunDoctor(fs);
   EXPECT_EQ(d.exitCode, 1);
   EXPECT_EQ(d.Verdict("groups"), "fail");
-  EXPECT_NE(d.Text("groups").find("sudo usermod -aG lp,dialout alice"), std::string::npos) << d.Text("groups");
+  // A serial port only: dialout is needed, lp is not.
+  EXPECT_NE(d.Text("groups").find("sudo usermod -aG dialout alice,"), std::string::npos) << d.Text("groups");
   EXPECT_EQ(d.Verdict("port", "/dev/ttyUSB0"), "fail");
   EXPECT_NE(d.Text("port").find("belongs to group dialout and user alice is not in it"), std::string::npos)
       << d.Text("port");
+  // A network printer needs no group at all.
+  EXPECT_EQ(RunDoctor(fs, {"--port", "127.0.0.1:9"}).Verdict("groups"), "pass");
 }
 
 TEST(CliDoctor, InTheGroupButNotYetInTheLoginSession) {
@@ -201,6 +204,8 @@ TEST(CliDoctor, ModemManagerProbingTtyAcmUnlessTheDeviceIsIgnored) {
   EXPECT_NE(t.find("ATTRS{idVendor}==\"0483\", ATTRS{idProduct}==\"5740\", ENV{ID_MM_DEVICE_IGNORE}=\"1\""),
             std::string::npos)
       << t;
+  // A file of its own per printer model: another printer's fix stays.
+  EXPECT_NE(t.find("tee /etc/udev/rules.d/99-deveder-mm-0483-5740.rules"), std::string::npos) << t;
 
   fs.Write("run/udev/data/c166:0", "S:serial/by-id/usb-Acme\nE:ID_MM_DEVICE_IGNORE=1\n");
   Doctor ignored = RunDoctor(fs);
@@ -268,6 +273,48 @@ TEST(CliDoctor, ProbesASimulatedPrinterWithItsReplyLatency) {
   EXPECT_EQ(silent.exitCode, 1);
   EXPECT_EQ(silent.Verdict("probe", mutePort), "fail");
   EXPECT_NE(silent.Text("probe").find("no answer to getvar \"model\""), std::string::npos) << silent.Text("probe");
+}
+
+TEST(CliDoctor, OpensOnlyThePortsItIsAskedToProbe) {
+  auto printer = StartPrinter();
+  FakeSystem fs;
+  AllGood(fs);
+  fs.Dir("sys/class/tty/ttyUSB1/device");
+  fs.Link("dev/ttyUSB1", printer->PortPath());
+  Doctor walk = RunDoctor(fs);
+  EXPECT_EQ(printer->BytesReceived(), 0);
+  EXPECT_NE(walk.Text("ports").find("not opened (--probe opens each"), std::string::npos) << walk.Text("ports");
+  EXPECT_TRUE(walk.Of("probe").empty());
+  Doctor probed = RunDoctor(fs, {"--probe"});
+  EXPECT_EQ(probed.Verdict("probe", "/dev/ttyUSB1"), "pass") << QJsonDocument(probed.checks).toJson().toStdString();
+  EXPECT_NE(probed.Text("ports").find("--probe: each is opened"), std::string::npos) << probed.Text("ports");
+}
+
+TEST(CliDoctor, ARootOnlyPortGetsTheUdevRuleThatOpensIt) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can give a node to root's group";
+  FakeSystem fs;
+  AllGood(fs);
+  fs.SerialPort("ttyS0", 0600);
+  ASSERT_EQ(chown(fs.Path("dev/ttyS0").c_str(), 0, 0), 0);
+  Doctor d = RunDoctor(fs, {"--port", "/dev/ttyS0"});
+  EXPECT_NE(d.Text("port", "/dev/ttyS0").find(R"(KERNEL=="ttyS0", GROUP="dialout", MODE="0660")"), std::string::npos)
+      << d.Text("port", "/dev/ttyS0");
+}
+
+// A FIFO or an endless device in a prepared tree is no file to read.
+TEST(CliDoctor, ReadsBelowRootNeitherBlockNorGrow) {
+  FakeSystem fs;
+  AllGood(fs);
+  UsbPrinterInterface(fs, "1-2:1.0", 4, "02", "usblp");
+  ASSERT_EQ(unlink(fs.Path("sys/bus/usb/devices/1-2/product").c_str()), 0);
+  ASSERT_EQ(mkfifo(fs.Path("sys/bus/usb/devices/1-2/product").c_str(), 0600), 0);
+  ASSERT_EQ(unlink(fs.Path("sys/bus/usb/devices/1-2/manufacturer").c_str()), 0);
+  fs.Link("sys/bus/usb/devices/1-2/manufacturer", "/dev/zero");
+  fs.Dir("sys/class/tty/ttyS1/device");
+  fs.Link("sys/class/tty/ttyS1/type", "/dev/zero");
+  const CliRun r = RunCli({"--lang", "en", "doctor", "--json", "--root", QString::fromStdString(fs.Root())}, 10000);
+  EXPECT_TRUE(r.finished);
+  EXPECT_TRUE(r.out.contains("USB printer 1-2:1.0")) << r.out.toStdString();
 }
 
 // ---- cause lines through the binary -----------------------------------------

@@ -17,14 +17,6 @@ using namespace deveder::tst;
 
 namespace {
 
-QString WriteFile(const QTemporaryDir& dir, const char* name, const QByteArray& bytes) {
-  const QString path = dir.filePath(QString::fromLatin1(name));
-  QFile f(path);
-  EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(bytes);
-  return path;
-}
-
 TEST(CliFiles, RestoreRefusesAFileWithAnyUnusableKeyAndSendsNothing) {
   auto printer = StartPrinter();
   QTemporaryDir dir;

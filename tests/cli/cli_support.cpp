@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QFile>
 
 namespace deveder::tst {
 
@@ -27,6 +28,14 @@ CliRun RunProgram(const QString& program, const QStringList& args, int timeoutMs
 
 CliRun RunCli(const QStringList& args, int timeoutMs) {
   return RunProgram(QStringLiteral(DEVEDER_CLI_PATH), args, timeoutMs);
+}
+
+QString WriteFile(const QTemporaryDir& dir, const char* name, const QByteArray& bytes) {
+  const QString path = dir.filePath(QString::fromLatin1(name));
+  QFile f(path);
+  EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(bytes);
+  return path;
 }
 
 std::vector<std::string> SetvarLines(const std::vector<std::string>& lines) {

@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ struct CliRun {
 CliRun RunProgram(const QString& program, const QStringList& args, int timeoutMs = 20000);
 // The same for the tool itself.
 CliRun RunCli(const QStringList& args, int timeoutMs = 20000);
+
+// Writes `bytes` to the file `name` in `dir` (replacing it); its path.
+QString WriteFile(const QTemporaryDir& dir, const char* name, const QByteArray& bytes);
 
 // The setvar lines among the lines a simulated printer received.
 std::vector<std::string> SetvarLines(const std::vector<std::string>& lines);
