@@ -1,10 +1,9 @@
 #include "app/main_window.h"
 
-#include "pages/wifi/wifi_page.h"
-
 #include <QCoreApplication>
 #include <QIcon>
 #include <QPainter>
+#include <QShortcut>
 #include <QStyleOptionTabWidgetFrame>
 #include <QStylePainter>
 #include <QTimerEvent>
@@ -82,6 +81,18 @@ CDEVederDlg::CDEVederDlg(int langId, std::unique_ptr<DeviceSource> source, PageL
   current_ = 0;
   pages_[0]->setVisible(true);
   QObject::connect(tabs_->Bar(), &QTabBar::currentChanged, this, [this](int index) { SwitchPage(index); });
+  // Ctrl+Tab and Ctrl+PgDn turn to the next page, Ctrl+Shift+Tab and
+  // Ctrl+PgUp to the previous one, wherever the focus is; both ends wrap.
+  const auto turn = [this](int step) {
+    tabs_->Bar()->setCurrentIndex((current_ + step + kPageCount) % kPageCount);
+  };
+  for (const QKeyCombination keys : {QKeyCombination(Qt::ControlModifier, Qt::Key_Tab),
+                                     QKeyCombination(Qt::ControlModifier, Qt::Key_PageDown)})
+    QObject::connect(new QShortcut(QKeySequence(keys), this), &QShortcut::activated, this, [turn] { turn(1); });
+  for (const QKeyCombination keys : {QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Backtab),
+                                     QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Tab),
+                                     QKeyCombination(Qt::ControlModifier, Qt::Key_PageUp)})
+    QObject::connect(new QShortcut(QKeySequence(keys), this), &QShortcut::activated, this, [turn] { turn(-1); });
   commTimer_ = startTimer(kCommTimerPeriodMs);
 }
 

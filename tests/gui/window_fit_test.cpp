@@ -1,5 +1,6 @@
-// The window's keyboard and its text: Enter in an edit or a list presses no
-// button, and every label and control text fits its rectangle in both
+// The window's keyboard and its text: Enter presses a focused button and no
+// other, every button has a key, Ctrl+Tab turns pages, Tab follows the
+// visual order, and every label and control text fits its rectangle in both
 // languages, at the default font and at 144 DPI.
 #include <gtest/gtest.h>
 
@@ -18,8 +19,11 @@
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOption>
+#include <QShortcut>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <set>
 
 #include "app/app.h"
 #include "app/main_window.h"
@@ -102,8 +106,9 @@ QStringList Cuts(QWidget* page) {
       opt.initFrom(b);
       opt.text = b->text();
       const QRect room = style->subElementRect(QStyle::SE_PushButtonContents, &opt, b);
-      const QSize need(fm.horizontalAdvance(b->text()), fm.height());
-      if (need.width() > room.width() || need.height() > b->height()) cut(w, b->text(), need, room.size());
+      const QString shown = WithoutMnemonic(b->text());
+      const QSize need(fm.horizontalAdvance(shown), fm.height());
+      if (need.width() > room.width() || need.height() > b->height()) cut(w, shown, need, room.size());
     } else if (qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w)) {
       auto* box = static_cast<QAbstractButton*>(w);
       QStyleOptionButton opt;
@@ -210,6 +215,83 @@ TEST(WindowKeys, EnterInAnEditOrListPressesNoButton) {
     EXPECT_TRUE(clicked.empty()) << "Enter pressed button " << clicked.front() << " (language " << lang << ")";
     EXPECT_TRUE(w->isVisible()) << "Enter closed the window";
   }
+}
+
+TEST(WindowKeys, EnterMnemonicsAndCtrlTabFromAnywhere) {
+  for (int lang : {kLangEnglish, kLangChinese}) {
+    std::vector<std::pair<int, ControlEvent>> log;
+    auto w = MakeWindow(lang, log);
+    w->show();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    for (int i = 1; i < kPageCount; ++i) {
+      w->SwitchPage(i);
+      std::set<QString> keys;
+      for (QPushButton* b : w->Page(i)->findChildren<QPushButton*>()) {
+        // Enter on the focused button presses it.
+        log.clear();
+        b->setFocus();
+        QTest::keyClick(b, Qt::Key_Return);
+        ASSERT_EQ(log.size(), 1u) << b->text().toStdString();
+        EXPECT_EQ(log.front().second, ControlEvent::Clicked);
+        // Every button has a key of its own on its page: its underlined
+        // letter, or an Alt shortcut named in its tool tip.
+        const qsizetype amp = b->text().indexOf(QLatin1Char('&'));
+        const QString key = amp >= 0 ? b->text().mid(amp + 1, 1).toUpper() : b->toolTip().mid(4);
+        EXPECT_TRUE(amp >= 0 || (b->toolTip().startsWith("Alt+") && b->findChild<QShortcut*>())) << b->text().toStdString();
+        EXPECT_TRUE(keys.insert(key).second) << "Alt+" << key.toStdString() << " twice on page " << i;
+        if (i != 5) continue;  // pressing takes a tenth of a second: the test page's eight
+        log.clear();
+        QTest::keyClick(w.get(), key.at(0).toLatin1(), Qt::AltModifier);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !log.empty(); }, 2000)) << "Alt+" << key.toStdString();
+      }
+    }
+    // Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDn and Ctrl+PgUp turn pages from
+    // inside a page, wrapping at both ends.
+    w->SwitchPage(6);
+    w->Page(6)->findChild<QLineEdit*>()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(w->CurrentPage(), 0);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(w->CurrentPage(), 6);
+    w->SwitchPage(3);
+    w->Page(3)->findChild<QLineEdit*>()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(w->CurrentPage(), 4);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageUp, Qt::ControlModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(w->CurrentPage(), 2);
+  }
+}
+
+TEST(WindowKeys, TabFollowsTheVisualOrder) {
+  std::vector<std::pair<int, ControlEvent>> log;
+  auto w = MakeWindow(kLangEnglish, log);
+  w->show();
+  w->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+  // The communication page: the port type, the baud box beside it (serial
+  // ports only), then the port box below.
+  WidgetControls& comm = w->Page(0)->Controls();
+  comm.SetCurrentIndex(kPortTypeBox, 1);
+  w->Page(0)->RunControl(kPortTypeBox, ControlEvent::SelectionChanged);
+  comm.Widget(kPortTypeBox)->setFocus();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), comm.Widget(kBaudBox));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), comm.Widget(kPortBox));
+  // The test page: the three rows of the upper block column by column, then
+  // the lower row.
+  w->SwitchPage(5);
+  WidgetControls& test = w->Page(5)->Controls();
+  test.Widget(1015)->setFocus();
+  std::vector<int> order;
+  for (int i = 0; i < 7; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    for (int id : {1015, 1064, 1104, 1066, 1068, 1069, 1106, 1065})
+      if (QApplication::focusWidget() == test.Widget(id)) order.push_back(id);
+  }
+  EXPECT_EQ(order, (std::vector<int>{1064, 1104, 1068, 1069, 1106, 1066, 1065}));
 }
 
 TEST(WindowFit, EveryTextFitsItsRectangleInBothLanguages) {
