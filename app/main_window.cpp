@@ -24,6 +24,11 @@ QRect TabControl::ClientRect() const {
   return QRect(2, top + 2, width() - 4, height() - top - 4);
 }
 
+QRect TabControl::PageRect() const {
+  constexpr int kFrame = 2;
+  return QRect(kFrame, pageTop_, width() - 2 * kFrame, height() - pageTop_ - kFrame);
+}
+
 void TabControl::resizeEvent(QResizeEvent* event) {
   bar_->setGeometry(0, 0, width(), bar_->sizeHint().height());
   QWidget::resizeEvent(event);
@@ -44,12 +49,10 @@ CDEVederDlg::CDEVederDlg(int langId, std::unique_ptr<DeviceSource> source, PageL
   setWindowTitle(QString::fromUtf8(tpl.title));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
-  setFixedSize(DialogPixelSize(tpl));
 
   const DialogUnits u = UnitsForFont(tpl.fontPoints);
   const ControlTemplate& tab = tpl.controls.front();
   tabs_ = new TabControl(this);
-  tabs_->setGeometry(u.toPixelsX(tab.x), u.toPixelsY(tab.y), u.toPixelsX(tab.w), u.toPixelsY(tab.h));
   const int titles[kPageCount] = {kStrComm, kStrSetup, kStrBtSetup, kStrData, kStrFont, kStrTest, kStrFirmware};
   for (int i = 0; i < kPageCount; ++i) tabs_->Bar()->addTab(LoadString(titles[i], langId));
 
@@ -59,9 +62,29 @@ CDEVederDlg::CDEVederDlg(int langId, std::unique_ptr<DeviceSource> source, PageL
       std::move(commLogic), std::move(logics.setup), std::move(logics.bluetooth), std::move(logics.wifi),
       std::move(logics.font), std::move(logics.test), std::move(logics.firmware),
   };
-  // Pages are children of the tab control, lowered below its client top.
-  QRect area = tabs_->ClientRect();
-  area.setTop(area.top() + kPageTopOffset);
+  // Our fonts run wider than the ones the templates were drawn for: the tab
+  // control, and the window with it, grows until the controls of every page
+  // fit at full size.
+  tabs_->Bar()->ensurePolished();  // its height as shown
+  int pageTop = (kPageTopOffset * logicalDpiY() + 48) / 96;
+  for (const auto& logic : order) {
+    const DialogTemplate& page = FindDialogTemplate(logic->DialogId(), langId);
+    pageTop = std::max(pageTop, tabs_->Bar()->sizeHint().height() - ControlsExtent(page, UnitsForFont(page.fontPoints)).top());
+  }
+  tabs_->SetPageTop(pageTop);
+  const QSize templateTab(u.toPixelsX(tab.w), u.toPixelsY(tab.h));
+  tabs_->resize(templateTab);
+  const QSize frame = templateTab - tabs_->PageRect().size();
+  QSize tabSize = templateTab;
+  for (const auto& logic : order) {
+    const DialogTemplate& page = FindDialogTemplate(logic->DialogId(), langId);
+    const QRect extent = ControlsExtent(page, UnitsForFont(page.fontPoints));
+    tabSize = tabSize.expandedTo(QSize(extent.right() + 1, extent.bottom() + 1) + frame);
+  }
+  tabs_->setGeometry(u.toPixelsX(tab.x), u.toPixelsY(tab.y), tabSize.width(), tabSize.height());
+  setFixedSize(DialogPixelSize(tpl) + (tabSize - templateTab));
+  // Pages are children of the tab control, lowered below its top.
+  const QRect area = tabs_->PageRect();
   using Make = PageWidget* (*)(PageHost&, std::unique_ptr<PageLogic>, QWidget*);
   const Make makers[kPageCount] = {
       [](PageHost& h, std::unique_ptr<PageLogic> l, QWidget* p) -> PageWidget* { return new TABComm(h, std::move(l), p); },
@@ -78,6 +101,7 @@ CDEVederDlg::CDEVederDlg(int langId, std::unique_ptr<DeviceSource> source, PageL
     pages_[static_cast<std::size_t>(i)] = page;
     page->Create();
   }
+  tabs_->Bar()->raise();  // over the pages' empty top margin
   current_ = 0;
   pages_[0]->setVisible(true);
   QObject::connect(tabs_->Bar(), &QTabBar::currentChanged, this, [this](int index) { SwitchPage(index); });

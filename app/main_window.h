@@ -20,6 +20,14 @@ class TabControl : public QWidget {
   QTabBar* Bar() const { return bar_; }
   // The area below the tabs, inside the frame.
   QRect ClientRect() const;
+  // Where a page sits: inside the frame, from PageTop() to the bottom.
+  QRect PageRect() const;
+  // 20 pixels below the top of the tab control (at 96 DPI, more at higher
+  // resolutions); the tabs stay above the pages' empty top margin, and where
+  // our tabs are taller than that margin, the pages sit as little lower as
+  // keeps their controls clear of the tabs.
+  int PageTop() const { return pageTop_; }
+  void SetPageTop(int top) { pageTop_ = top; }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -27,10 +35,11 @@ class TabControl : public QWidget {
 
  private:
   QTabBar* bar_;
+  int pageTop_ = 0;
 };
 
 inline constexpr int kPageCount = 7;
-inline constexpr int kPageTopOffset = 20;  // pages sit this far below the client top
+inline constexpr int kPageTopOffset = 20;  // pages sit this far below the tab control's top
 
 // The logic of each page, made by the application (or a test).
 struct PageLogics {

@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTimerEvent>
@@ -65,14 +68,30 @@ void PageWidget::RunControl(int id, ControlEvent event) {
   host_.EndAction();
 }
 
+void WidenForLongWords(QMessageBox& box) {
+  // A message box wraps its lines at spaces, and breaks a word longer than
+  // its width (a device path) anywhere: its labels are made as wide as
+  // their longest word, within the screen.
+  for (QLabel* label : box.findChildren<QLabel*>()) {
+    if (label->text().isEmpty()) continue;
+    int longest = 0;
+    for (const QString& word : label->text().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
+      longest = std::max(longest, label->fontMetrics().horizontalAdvance(word));
+    const int limit = label->screen() ? label->screen()->availableGeometry().width() * 3 / 4 : longest;
+    label->setMinimumWidth(std::min(longest + 2, limit));
+  }
+}
+
 void PageWidget::ShowMessage(const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, ProgramTitle(host_.LangId()), text, QMessageBox::Ok, this);
+  WidenForLongWords(box);
   box.exec();
 }
 
 void PageWidget::ShowMessageWithReason(const QString& text, const QString& reason) {
   QMessageBox box(QMessageBox::NoIcon, ProgramTitle(host_.LangId()), text, QMessageBox::Ok, this);
   box.setInformativeText(reason);
+  WidenForLongWords(box);
   box.exec();
 }
 

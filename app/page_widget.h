@@ -8,6 +8,8 @@
 #include "app/widget_controls.h"
 #include "pages/core/page_logic.h"
 
+class QMessageBox;
+
 namespace deveder {
 
 // What a page needs of the main window.
@@ -22,6 +24,9 @@ class PageHost {
   virtual void EndAction() = 0;
   virtual bool ActionRunning() const = 0;
 };
+
+// Makes the labels of a message box wide enough that no word is broken.
+void WidenForLongWords(QMessageBox& box);
 
 inline constexpr int kTimedMessageTimerId = 101;  // closes the success box
 inline constexpr int kTimedMessageMs = 500;

@@ -472,16 +472,35 @@ QSize DialogPixelSize(const DialogTemplate& dialog) {
   return QSize(u.toPixelsX(dialog.width), u.toPixelsY(dialog.height));
 }
 
+QRect ControlsExtent(const DialogTemplate& dialog, const DialogUnits& u) {
+  // A closed drop-down is about as tall as an edit; its template height
+  // counts the open list.
+  constexpr int kClosedComboUnits = 14;
+  int left = dialog.width, top = dialog.height, right = 0, bottom = 0;
+  for (const ControlTemplate& c : dialog.controls) {
+    const bool combo = c.kind == ControlKind::ComboEdit || c.kind == ControlKind::ComboList;
+    left = std::min(left, c.x);
+    top = std::min(top, c.y);
+    right = std::max(right, c.x + c.w);
+    bottom = std::max(bottom, c.y + (combo ? std::min(c.h, kClosedComboUnits) : c.h));
+  }
+  // The frame of a group box or the edge of a button needs a pixel more.
+  return QRect(QPoint(u.toPixelsX(left), int(top * u.charHeight / 8.0 + 0.5)),
+               QPoint(u.toPixelsX(right), u.toPixelsY(bottom)));
+}
+
 void BuildDialog(const DialogTemplate& dialog, QWidget* parent, WidgetControls& controls) {
   const DialogUnits u = UnitsForFont(dialog.fontPoints);
   // Our fonts run wider and taller than the ones the templates were laid out
-  // for; a page larger than the room it is given is shrunk as a whole, type
-  // included, rather than cut off at the tab's edge.
+  // for. A page is built at full size when its controls fit the room it is
+  // given (the empty margin of a template may run past it); one whose
+  // controls would not is shrunk as a whole, type included, rather than cut
+  // off at the tab's edge.
   double scale = 1.0;
   const QSize room = parent->size();
-  const QSize natural = DialogPixelSize(dialog);
-  if (room.width() > 0 && room.height() > 0 && natural.width() > 0 && natural.height() > 0)
-    scale = std::min({1.0, double(room.width()) / natural.width(), double(room.height()) / natural.height()});
+  const QRect extent = ControlsExtent(dialog, u);
+  if (room.width() > 0 && room.height() > 0 && extent.right() > 0 && extent.bottom() > 0)
+    scale = std::min({1.0, double(room.width()) / (extent.right() + 1), double(room.height()) / (extent.bottom() + 1)});
   auto px = [&](int units) { return int(units * u.avgCharWidth * scale / 4 + 0.5); };
   auto py = [&](int units) { return int(units * u.charHeight * scale / 8 + 0.5); };
   QFont font = parent->font();

@@ -59,5 +59,7 @@ void BuildDialog(const DialogTemplate& dialog, QWidget* parent, WidgetControls& 
 // Pixel size of a dialog of the template's size in its font.
 QSize DialogPixelSize(const DialogTemplate& dialog);
 DialogUnits UnitsForFont(int points);
+// The pixels a template's controls cover, in the template's coordinates.
+QRect ControlsExtent(const DialogTemplate& dialog, const DialogUnits& units);
 
 }  // namespace deveder

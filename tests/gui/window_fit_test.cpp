@@ -26,6 +26,7 @@
 #include <set>
 
 #include "app/app.h"
+#include "app/ip_address_edit.h"
 #include "app/main_window.h"
 #include "gui/gui_app.h"
 #include "protocol/text_codec.h"
@@ -181,6 +182,32 @@ QStringList FrameCrossings(QWidget* page) {
   return out;
 }
 
+// Controls of a page shown smaller than their template's font, reaching out
+// of the page or under the tabs.
+QStringList OutOfPlace(CDEVederDlg& w, int index) {
+  QStringList out;
+  PageWidget* page = w.Page(index);
+  const DialogTemplate& tpl = FindDialogTemplate(page->Logic().DialogId(), w.LangId());
+  const QRect tabs = w.Tabs()->Bar()->geometry();
+  for (QWidget* c : page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (c->font().pointSizeF() != tpl.fontPoints)
+      out << QStringLiteral("%1 shrunk to %2 points").arg(Describe(c)).arg(c->font().pointSizeF());
+    if (!page->rect().contains(c->geometry())) out << Describe(c) + QStringLiteral(" reaches out of the page");
+    if (QRect(c->mapTo(w.Tabs(), QPoint(0, 0)), c->size()).intersects(tabs))
+      out << Describe(c) + QStringLiteral(" lies under the tabs");
+    // Each octet of an address field shows "255" whole.
+    if (auto* ip = dynamic_cast<IpAddressEdit*>(c)) {
+      for (int i = 0; i < 4; ++i) {
+        QLineEdit* octet = ip->octet(i);
+        const int need = octet->fontMetrics().horizontalAdvance(QStringLiteral("255"));
+        if (!ip->rect().contains(octet->geometry()) || octet->contentsRect().width() < need)
+          out << QStringLiteral("octet %1 of %2 cut: %3 px for %4").arg(i).arg(Describe(c)).arg(octet->contentsRect().width()).arg(need);
+      }
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 TEST(WindowKeys, EnterInAnEditOrListPressesNoButton) {
@@ -304,10 +331,13 @@ TEST(WindowFit, EveryTextFitsItsRectangleInBothLanguages) {
     if (only && std::atoi(only) != lang) continue;
     std::vector<std::pair<int, ControlEvent>> log;
     auto w = MakeWindow(lang, log);
+    w->show();
     // The tool's own pages fill lists of their own when they are created.
     CDEVederDlg tool(lang, std::make_unique<NoDevices>(), MakeToolPages());
     for (int i = 0; i < kPageCount; ++i) {
-      const QStringList cuts = Cuts(w->Page(i)) + FrameCrossings(w->Page(i)) + OpenListCuts(tool.Page(i));
+      w->SwitchPage(i);  // laid out as shown
+      const QStringList cuts =
+          Cuts(w->Page(i)) + FrameCrossings(w->Page(i)) + OpenListCuts(tool.Page(i)) + OutOfPlace(*w, i);
       EXPECT_TRUE(cuts.isEmpty()) << "page " << i << ", language " << lang << ", font "
                                   << w->Page(i)->font().toString().toStdString() << ":\n  "
                                   << cuts.join(QStringLiteral("\n  ")).toStdString();
@@ -374,14 +404,31 @@ TEST(WindowMessages, AnOpenFailureShowsItsReasonUnderTheMessage) {
   auto w = MakeWindow(kLangEnglish, log);
   w->show();
   QString text, reason;
+  bool pathWhole = false;
+  const QString path = QStringLiteral("/dev/serial/by-id/usb-Prolific_Technology_Inc._USB-Serial_Controller_D-if00-port0");
   QTimer::singleShot(0, [&] {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
       text = box->text();
       reason = box->informativeText();
+      // The path is not broken over two lines.
+      for (QLabel* l : box->findChildren<QLabel*>())
+        if (l->text() == reason) pathWhole = l->width() >= l->fontMetrics().horizontalAdvance(path);
       box->accept();
     }
   });
-  w->Page(1)->ShowMessageWithReason(QStringLiteral("Unconnect Printer"), QStringLiteral("No such device: /dev/usb/lp0"));
+  w->Page(1)->ShowMessageWithReason(QStringLiteral("Unconnect Printer"), QStringLiteral("No such device: ") + path);
   EXPECT_EQ(text, "Unconnect Printer");
-  EXPECT_EQ(reason, "No such device: /dev/usb/lp0");
+  EXPECT_EQ(reason, QStringLiteral("No such device: ") + path);
+  EXPECT_TRUE(pathWhole);
+}
+
+TEST(WindowFit, ALongValueShowsItsStart) {
+  std::vector<std::pair<int, ControlEvent>> log;
+  auto w = MakeWindow(kLangEnglish, log);
+  w->show();
+  w->SwitchPage(1);
+  auto* mdl = qobject_cast<QLineEdit*>(w->Page(1)->Controls().Widget(1089));
+  ASSERT_NE(mdl, nullptr);
+  w->Page(1)->Controls().SetText(1089, QStringLiteral("TQ250L Label Printer, 203 dpi, cutter and peeler, firmware 2.31"));
+  EXPECT_LT(mdl->inputMethodQuery(Qt::ImCursorRectangle).toRect().left(), mdl->width() / 4);
 }
