@@ -23,7 +23,9 @@ QIcon MakeAppIcon() {
 }
 
 void InstallGuiPump() {
-  SetPortPumpHook([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+  // Every event, the close button's included: the main window drops user
+  // input to itself while an action runs.
+  SetPortPumpHook([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
 }
 
 int CDEVederApp::Run(std::unique_ptr<DeviceSource> source, const RunOptions& options) {

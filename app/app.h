@@ -25,8 +25,8 @@ class CDEVederApp {
   static int Run(std::unique_ptr<DeviceSource> source, const RunOptions& options = {});
 };
 
-// Keeps the window alive while a port action waits: paints and timers run,
-// user input waits until the action ends.
+// Keeps the window alive while a port action waits: paints, timers and the
+// close button run; the main window drops user input to itself meanwhile.
 void InstallGuiPump();
 
 }  // namespace deveder

@@ -2,15 +2,21 @@
 
 #include <QCoreApplication>
 #include <QIcon>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTimer>
 #include <QPainter>
 #include <QShortcut>
 #include <QStyleOptionTabWidgetFrame>
 #include <QStylePainter>
 #include <QTimerEvent>
 
+#include "pages/firmware/firmware_page.h"
+#include "pages/font/font_page.h"
 #include "pages/wifi/wifi_page.h"
 #include "resources/dialogs.h"
 #include "resources/strings.h"
+#include "resources/window_texts.h"
 
 namespace deveder {
 
@@ -42,6 +48,48 @@ void TabControl::paintEvent(QPaintEvent*) {
   opt.tabBarSize = bar_->sizeHint();
   p.drawPrimitive(QStyle::PE_FrameTabWidget, opt);
 }
+
+namespace {
+
+// While an action runs, the pump delivers every event so that the close
+// button and Esc are heard, but user input to the window itself is dropped:
+// no second action starts and nothing changes under the running one. Esc
+// asks to close; message boxes and the close notice take input as usual.
+class ActionInputGuard : public QObject {
+ public:
+  ActionInputGuard(CDEVederDlg& window, std::function<bool()> running)
+      : window_(window), running_(std::move(running)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::ShortcutOverride:
+      case QEvent::Shortcut:
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::Wheel:
+      case QEvent::TouchBegin:
+        break;
+      default:
+        return false;
+    }
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != &window_ || !running_()) return false;
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+        !static_cast<QKeyEvent*>(event)->isAutoRepeat())
+      window_.reject();
+    return true;
+  }
+
+ private:
+  CDEVederDlg& window_;
+  std::function<bool()> running_;
+};
+
+}  // namespace
 
 CDEVederDlg::CDEVederDlg(int langId, std::unique_ptr<DeviceSource> source, PageLogics logics, QWidget* parent)
     : QDialog(parent), langId_(langId), source_(std::move(source)) {
@@ -118,6 +166,8 @@ CDEVederDlg::CDEVederDlg(int langId, std::unique_ptr<DeviceSource> source, PageL
                                      QKeyCombination(Qt::ControlModifier, Qt::Key_PageUp)})
     QObject::connect(new QShortcut(QKeySequence(keys), this), &QShortcut::activated, this, [turn] { turn(-1); });
   commTimer_ = startTimer(kCommTimerPeriodMs);
+  inputGuard_ = std::make_unique<ActionInputGuard>(*this, [this] { return actionRunning_; });
+  QCoreApplication::instance()->installEventFilter(inputGuard_.get());
 }
 
 CDEVederDlg::~CDEVederDlg() {
@@ -131,17 +181,70 @@ LinkChoice CDEVederDlg::Link() const {
   return link;
 }
 
-bool CDEVederDlg::BeginAction() {
+bool CDEVederDlg::BeginAction(PageWidget* page, int control) {
   if (actionRunning_) return false;
   actionRunning_ = true;
+  actionPage_ = page;
+  actionControl_ = control;
   return true;
 }
 
 void CDEVederDlg::EndAction() {
   actionRunning_ = false;
+  actionPage_ = nullptr;
+  actionControl_ = 0;
+  if (closeWhenDone_) {
+    closeWhenDone_ = false;
+    if (closeNotice_) closeNotice_->close();
+    // Closed once the action's handler has returned; a page with edits not
+    // written still asks.
+    QTimer::singleShot(0, this, [this] { reject(); });
+  }
   // The printer last read on the WiFi page can be reached at its local
   // address: "ETH" offers it in the port box.
   if (pages_[3]) comm_->OfferAddress(pages_[3]->Controls().Text(wifi::kLocalIp));
+}
+
+void CDEVederDlg::reject() {
+  if (actionRunning_) {
+    NoteCloseAfterAction();
+    return;
+  }
+  if (const std::optional<QString> page = PageWithUnwrittenEdits()) {
+    QMessageBox ask(QMessageBox::Question, LoadWindowText(WindowText::UnwrittenEditsTitle, langId_),
+                    LoadWindowText(WindowText::UnwrittenEdits, langId_).arg(*page), QMessageBox::NoButton, this);
+    QPushButton* close = ask.addButton(LoadWindowText(WindowText::CloseAnyway, langId_), QMessageBox::DestructiveRole);
+    QPushButton* keep = ask.addButton(LoadWindowText(WindowText::KeepOpen, langId_), QMessageBox::RejectRole);
+    ask.setDefaultButton(keep);
+    ask.setEscapeButton(keep);
+    ask.exec();
+    if (ask.clickedButton() != close) return;
+  }
+  QDialog::reject();
+}
+
+void CDEVederDlg::NoteCloseAfterAction() {
+  closeWhenDone_ = true;
+  if (closeNotice_) {
+    closeNotice_->raise();
+    return;
+  }
+  WindowText text = WindowText::ClosesAfterAction;
+  if (actionPage_ == pages_[4] && actionControl_ == kFontDownloadButton) text = WindowText::ClosesAfterFont;
+  if (actionPage_ == pages_[6] && actionControl_ == kFirmwareDownloadButton) text = WindowText::ClosesAfterFirmware;
+  // Not modal: a download's waits go on while it is shown.
+  auto* box = new QMessageBox(QMessageBox::Information, ProgramTitle(langId_), LoadWindowText(text, langId_),
+                              QMessageBox::Ok, this);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowModality(Qt::NonModal);
+  closeNotice_ = box;
+  box->show();
+}
+
+std::optional<QString> CDEVederDlg::PageWithUnwrittenEdits() const {
+  for (int i = 0; i < kPageCount; ++i)
+    if (pages_[static_cast<std::size_t>(i)]->HasUnwrittenEdits()) return tabs_->Bar()->tabText(i);
+  return std::nullopt;
 }
 
 void CDEVederDlg::SwitchPage(int index) {

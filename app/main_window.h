@@ -2,10 +2,13 @@
 #pragma once
 
 #include <QDialog>
+#include <QMessageBox>
+#include <QPointer>
 #include <QTabBar>
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/page_widget.h"
 #include "pages/comm/comm_page.h"
@@ -55,9 +58,16 @@ class CDEVederDlg : public QDialog, public PageHost {
   PrinterInfo& Printer() override { return printerInfo_; }
   LinkChoice Link() const override;
   int LangId() const override { return langId_; }
-  bool BeginAction() override;
+  bool BeginAction(PageWidget* page = nullptr, int control = 0) override;
   void EndAction() override;
   bool ActionRunning() const override { return actionRunning_; }
+
+  // Esc and the close button. While an action runs, the window says it
+  // closes when the action ends (and does); a page with edits not written
+  // asks first.
+  void reject() override;
+  // The box that says the window closes when the action ends, while shown.
+  QMessageBox* CloseNotice() const { return closeNotice_; }
 
   TabControl* Tabs() const { return tabs_; }
   PageWidget* Page(int index) const { return pages_[static_cast<std::size_t>(index)]; }
@@ -70,6 +80,10 @@ class CDEVederDlg : public QDialog, public PageHost {
 
  private:
   void ReadPageIfUnread(int index);
+  // Tells, without waiting, that the window closes when the action ends.
+  void NoteCloseAfterAction();
+  // The tab title of the first page whose edits are not written, if any.
+  std::optional<QString> PageWithUnwrittenEdits() const;
 
   int langId_;
   std::unique_ptr<DeviceSource> source_;
@@ -80,6 +94,11 @@ class CDEVederDlg : public QDialog, public PageHost {
   PrinterInfo printerInfo_;
   bool actionRunning_ = false;
   int commTimer_ = 0;
+  PageWidget* actionPage_ = nullptr;  // the page and control of the action running
+  int actionControl_ = 0;
+  bool closeWhenDone_ = false;
+  QPointer<QMessageBox> closeNotice_;
+  std::unique_ptr<QObject> inputGuard_;
 
  protected:
   void timerEvent(QTimerEvent* event) override;

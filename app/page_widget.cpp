@@ -11,10 +11,28 @@
 #include <QMessageBox>
 #include <QTimerEvent>
 
+#include "pages/bluetooth/bluetooth_page.h"
+#include "pages/settings/settings_page.h"
+#include "pages/wifi/wifi_page.h"
 #include "resources/dialog_template.h"
 #include "resources/strings.h"
 
 namespace deveder {
+
+namespace {
+
+// The Read button of a page that reads the printer's values (settings,
+// Bluetooth, WiFi); 0 for the others.
+int ReadButtonOf(int dialogId) {
+  switch (dialogId) {
+    case 144: return kSetReadButton;
+    case 132: return bluetooth::kReadButton;
+    case 162: return wifi::kReadButton;
+    default: return 0;
+  }
+}
+
+}  // namespace
 
 PageWidget::PageWidget(PageHost& host, std::unique_ptr<PageLogic> logic, QWidget* parent)
     : QWidget(parent), host_(host), logic_(std::move(logic)) {
@@ -51,22 +69,54 @@ void PageWidget::Bind() {
 }
 
 bool PageWidget::RunRead() {
-  if (!host_.BeginAction()) return false;
+  if (!host_.BeginAction(this)) return false;
   PageContext ctx = Context();
   logic_->Read(ctx);
+  NoteRead();
   host_.EndAction();
   return true;
 }
 
 void PageWidget::RunControl(int id, ControlEvent event) {
-  // User input is held back while an action waits (the pump excludes it), so
-  // a click normally finds no action running; if one does run, the click
-  // is dropped rather than started on the same port.
-  if (!host_.BeginAction()) return;
+  // User input to the window is dropped while an action waits, so a click
+  // normally finds no action running; if one does run, the click is dropped
+  // rather than started on the same port.
+  if (!host_.BeginAction(this, id)) return;
   PageContext ctx = Context();
   logic_->OnControl(id, event, ctx);
+  if (id == ReadButtonOf(logic_->DialogId())) NoteRead();
   host_.EndAction();
 }
+
+QStringList PageWidget::ValueState() const {
+  QStringList state;
+  for (const ControlTemplate& c : FindDialogTemplate(logic_->DialogId(), host_.LangId()).controls) {
+    switch (c.kind) {
+      case ControlKind::Edit:
+      case ControlKind::IpAddress:
+        state << controls_.Text(c.id);
+        break;
+      case ControlKind::ComboList:
+      case ControlKind::ComboEdit:
+        state << QString::number(controls_.CurrentIndex(c.id)) + QLatin1Char(':') + controls_.Text(c.id);
+        break;
+      case ControlKind::RadioButton:
+      case ControlKind::CheckBox:
+        state << QString::number(controls_.Checked(c.id));
+        break;
+      default:
+        break;
+    }
+  }
+  return state;
+}
+
+void PageWidget::NoteRead() {
+  // A page that still needs its read has not been read whole.
+  if (!logic_->NeedsRead()) readState_ = ValueState();
+}
+
+bool PageWidget::HasUnwrittenEdits() const { return readState_ && *readState_ != ValueState(); }
 
 void WidenForLongWords(QMessageBox& box) {
   // A message box wraps its lines at spaces, and breaks a word longer than

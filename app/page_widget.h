@@ -12,6 +12,8 @@ class QMessageBox;
 
 namespace deveder {
 
+class PageWidget;
+
 // What a page needs of the main window.
 class PageHost {
  public:
@@ -19,8 +21,9 @@ class PageHost {
   virtual PrinterInfo& Printer() = 0;
   virtual LinkChoice Link() const = 0;
   virtual int LangId() const = 0;
-  // One port action at a time: Begin fails while another runs.
-  virtual bool BeginAction() = 0;
+  // One port action at a time: Begin fails while another runs. `page` and
+  // `control` name the action (none: the page's read).
+  virtual bool BeginAction(PageWidget* page = nullptr, int control = 0) = 0;
   virtual void EndAction() = 0;
   virtual bool ActionRunning() const = 0;
 };
@@ -48,6 +51,10 @@ class PageWidget : public QWidget, public Ui {
   // Runs a control event of the page as one port action.
   void RunControl(int id, ControlEvent event);
 
+  // True when the page's controls differ from what its last complete Read
+  // put there: edits the printer does not have.
+  bool HasUnwrittenEdits() const;
+
   // Ui
   void ShowMessage(const QString& text) override;
   void ShowMessageWithReason(const QString& text, const QString& reason) override;
@@ -60,7 +67,12 @@ class PageWidget : public QWidget, public Ui {
 
  private:
   void Bind();
+  // What the controls that hold the printer's values show now.
+  QStringList ValueState() const;
+  // After a read of a page that reads (first turn or its Read button).
+  void NoteRead();
   std::unique_ptr<PageLogic> logic_;
+  std::optional<QStringList> readState_;  // as the last complete Read left it
   WidgetControls controls_;
   int timedTimer_ = 0;  // the Qt id behind timer 101
   QString timedCaption_;

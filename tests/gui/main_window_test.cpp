@@ -3,7 +3,11 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTabBar>
+#include <QTest>
 #include <QTimer>
 
 #include "app/app.h"
@@ -182,4 +186,56 @@ TEST(MainWindow, TimedMessageClosesItselfAndALaterTickClosesNothingElse) {
   wait.start();
   while (wait.elapsed() < 700) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   EXPECT_TRUE(other.isVisible());
+}
+
+namespace {
+
+// Answers the next modal question with the button whose text starts with
+// `answer`; keeps its text.
+void AnswerNextQuestion(const QString& answer, QString& text) {
+  QTimer::singleShot(0, [answer, &text] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    text = box->text();
+    for (QAbstractButton* b : box->buttons())
+      if (b->text().remove(QLatin1Char('&')).startsWith(answer)) b->click();
+  });
+}
+
+}  // namespace
+
+TEST(MainWindow, EscAsksWhenAPageHoldsEditsAndWaitsForARunningAction) {
+  ReadLog log;
+  auto w = MakeWindow(kLangEnglish, log);
+  w->show();
+  // Nothing read, nothing to lose: Esc closes at once.
+  QTest::keyClick(w.get(), Qt::Key_Escape);
+  EXPECT_FALSE(w->isVisible());
+  w->show();
+  w->SwitchPage(1);  // read: the page now shows the printer's values
+  auto* edit = qobject_cast<QLineEdit*>(w->Page(1)->Controls().Widget(1026));
+  ASSERT_NE(edit, nullptr);
+  edit->setText(QStringLiteral("40"));
+  QString asked;
+  AnswerNextQuestion(QStringLiteral("Keep open"), asked);
+  QTest::keyClick(w.get(), Qt::Key_Escape);
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_TRUE(asked.contains(QStringLiteral("SETUP"))) << asked.toStdString();
+  // Put back as read: nothing is lost, nothing asked.
+  edit->setText(QString());
+  asked.clear();
+  w->close();
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_TRUE(asked.isEmpty());
+
+  // While an action runs, the close button only says the window closes when
+  // it ends, without waiting for an answer; it closes then.
+  w->show();
+  ASSERT_TRUE(w->BeginAction(w->Page(6), 1045));
+  w->close();
+  EXPECT_TRUE(w->isVisible());
+  ASSERT_NE(w->CloseNotice(), nullptr);
+  EXPECT_TRUE(w->CloseNotice()->text().contains(QStringLiteral("firmware"))) << w->CloseNotice()->text().toStdString();
+  w->EndAction();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !w->isVisible(); }, 2000));
 }

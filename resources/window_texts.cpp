@@ -1,0 +1,43 @@
+#include "resources/window_texts.h"
+
+#include "protocol/text_codec.h"
+
+namespace deveder {
+
+namespace {
+
+struct Row {
+  WindowText id;
+  const char* en;
+  const char* zh;
+};
+
+constexpr Row kTexts[] = {
+    {WindowText::UnwrittenEditsTitle, "Changes not written", "参数未写入"},
+    {WindowText::UnwrittenEdits,
+     "The page %1 holds changes that were not written to the printer. Close the window and lose them?",
+     "页面“%1”中有尚未写入打印机的修改。关闭窗口将丢失这些修改，是否关闭？"},
+    {WindowText::CloseAnyway, "&Close", "关闭(&C)"},
+    {WindowText::KeepOpen, "&Keep open", "不关闭(&K)"},
+    {WindowText::ClosesAfterAction, "The window closes when the action under way ends.",
+     "当前操作结束后窗口将关闭。"},
+    {WindowText::ClosesAfterFont, "The window closes when the font download ends.", "字体下载结束后窗口将关闭。"},
+    {WindowText::StopLeavesPart,
+     "Stopping it now leaves the printer with part of the file: download the file again before using it.",
+     "现在停止，打印机中只有部分文件，使用前请重新下载。"},
+    {WindowText::ClosesAfterFirmware,
+     "The window closes when the firmware download ends. It cannot be stopped safely: do not unplug or "
+     "switch off the printer until it ends.",
+     "程序更新结束后窗口将关闭。更新无法安全中止：结束前请勿拔下打印机或关闭电源。"},
+    {WindowText::StopDownload, "&Stop download", "停止下载(&S)"},
+};
+
+}  // namespace
+
+QString LoadWindowText(WindowText id, int langId) {
+  for (const Row& row : kTexts)
+    if (row.id == id) return QString::fromUtf8(langId == kLangChinese ? row.zh : row.en);
+  return {};
+}
+
+}  // namespace deveder
