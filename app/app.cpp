@@ -1,6 +1,8 @@
 #include "app/app.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QPainter>
 #include <QPixmap>
 
@@ -28,8 +30,18 @@ void InstallGuiPump() {
   SetPortPumpHook([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
 }
 
+bool InstallQtTranslations(int langId, QTranslator& translator) {
+  if (langId != kLangChinese) return false;
+  if (!translator.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    return false;
+  return QCoreApplication::installTranslator(&translator);
+}
+
 int CDEVederApp::Run(std::unique_ptr<DeviceSource> source, const RunOptions& options) {
   const int lang = SystemDefaultLangId();
+  QTranslator qtTexts;
+  InstallQtTranslations(lang, qtTexts);
   InstallGuiPump();
   CDEVederDlg dlg(lang, std::move(source), MakeToolPages());
   dlg.setWindowIcon(MakeAppIcon());

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QTranslator>
 #include <memory>
 
 #include "app/main_window.h"
@@ -24,6 +25,11 @@ class CDEVederApp {
   // Runs the main window over `source` until it closes; returns the exit code.
   static int Run(std::unique_ptr<DeviceSource> source, const RunOptions& options = {});
 };
+
+// Loads Qt's own translations (standard buttons, the file dialog) for the
+// Chinese interface into `translator` and installs it; false for English
+// or when the system has none.
+bool InstallQtTranslations(int langId, QTranslator& translator);
 
 // Keeps the window alive while a port action waits: paints, timers and the
 // close button run; the main window drops user input to itself meanwhile.

@@ -575,9 +575,12 @@ void BuildDialog(const DialogTemplate& dialog, QWidget* parent, WidgetControls& 
         w = p;
         break;
       }
-      case ControlKind::IpAddress:
-        w = new IpAddressEdit(parent);
+      case ControlKind::IpAddress: {
+        auto* ip = new IpAddressEdit(parent);
+        ip->setLangId(dialog.langId);
+        w = ip;
         break;
+      }
       case ControlKind::Tab:
         continue;  // the main window makes its own tab control
     }

@@ -30,6 +30,8 @@ constexpr Row kTexts[] = {
      "switch off the printer until it ends.",
      "程序更新结束后窗口将关闭。更新无法安全中止：结束前请勿拔下打印机或关闭电源。"},
     {WindowText::StopDownload, "&Stop download", "停止下载(&S)"},
+    {WindowText::OctetOutOfRange, "%1 is not a valid entry: an address field holds a number from 0 to 255.",
+     "%1 不是有效的数值：地址的每一段为 0 到 255 之间的数。"},
 };
 
 }  // namespace

@@ -17,6 +17,7 @@ enum class WindowText {
   ClosesAfterFirmware,   // the firmware download runs
   StopLeavesPart,        // what stopping the font download leaves
   StopDownload,          // button: stop the font download between blocks
+  OctetOutOfRange,       // %1: what an address octet would have become
 };
 
 QString LoadWindowText(WindowText id, int langId);
