@@ -1,4 +1,5 @@
 #include "app/app.h"
+#include "link/port_hooks.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

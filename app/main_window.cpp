@@ -178,6 +178,7 @@ LinkChoice CDEVederDlg::Link() const {
   LinkChoice link;
   if (pages_[0]) link.portPath = pages_[0]->Controls().Text(kPortBox);
   link.baud = comm_->BaudValue();
+  link.serial = comm_->SerialMode();
   return link;
 }
 

@@ -37,7 +37,8 @@ void BenchWalk() {
   CommPage page(*source);
   page.OnCreate(ctx);
   for (bool serial : {false, true}) {
-    SetSerialPortFlag(serial);
+    controls.SetCurrentIndex(kPortTypeBox, serial ? 1 : 0);
+    page.OnControl(kPortTypeBox, ControlEvent::SelectionChanged, ctx);
     std::vector<double> cpu;
     for (int i = 0; i < 200; ++i) {
       double c0 = CpuMs();
@@ -52,7 +53,6 @@ void BenchWalk() {
     Row(std::string("port walk tick wall, ") + (serial ? "serial" : "USB") + " mode",
         MedianMs(200, [&] { page.Tick(ctx); }), "ms");
   }
-  SetSerialPortFlag(false);
 }
 
 void BenchStartup(int argc, char** argv) {

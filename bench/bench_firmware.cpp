@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench/bench_util.h"
-#include "link/port.h"
+#include "link/link.h"
 #include "pages/core/memory_controls.h"
 #include "pages/firmware/firmware_page.h"
 #include "protocol/text_codec.h"
@@ -44,12 +44,10 @@ double FirmwareMs(bool serial, int paceBaud, qint64 size, int runs, bool tcp) {
   sim::PrinterSim printer(o);
   if (!printer.Start()) return -1;
 
-  const bool savedFlag = SerialPortFlag();
-  SetSerialPortFlag(serial);
   MemoryControls controls(Dialog136(kLangEnglish));
   QuietUi ui;
   PrinterInfo info;
-  PageContext ctx{controls, ui, info, LinkChoice{QString::fromStdString(printer.PortPath()), 115200}, kLangEnglish};
+  PageContext ctx{controls, ui, info, LinkChoice{QString::fromStdString(printer.PortPath()), 115200, serial, {}}, kLangEnglish};
   FirmwarePage page;
   controls.SetText(kFirmwarePathEdit, path);
   bool ok = true;
@@ -60,10 +58,9 @@ double FirmwareMs(bool serial, int paceBaud, qint64 size, int runs, bool tcp) {
     // its first packet. A user starts the next one later than that.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const auto t0 = Clock::now();
-    ok = page.DownloadFirmware(ctx);
+    ok = page.DownloadFirmware(ctx).ok();
     times.push_back(MsSince(t0));
   }
-  SetSerialPortFlag(savedFlag);
   return ok ? Median(times) : -1;
 }
 

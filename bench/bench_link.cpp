@@ -2,7 +2,7 @@
 #include <memory>
 
 #include "bench/bench_util.h"
-#include "link/port.h"
+#include "link/link.h"
 #include "protocol/command_line.h"
 #include "sim/printer_sim.h"
 
@@ -14,11 +14,11 @@ void BenchLink() {
   char buf[kLineBufferSize];
   const std::string line = GetvarLine({"density", 0, 31}, LineForm::Named);
   for (bool serial : {false, true}) {
-    SetSerialPortFlag(serial);
-    ScopedPort port(OpenPrinterPort(printer.PortPath()));
+    OpenResult port = OpenLink(printer.PortPath(), {serial, std::nullopt});
+    if (!port.ok()) return;
     auto roundTrip = [&] {
-      PortWrite(port.get(), line.data(), static_cast<int>(line.size()));
-      PortReadReply(port.get(), buf, sizeof buf - 1);
+      port.link->SendLine(line);
+      port.link->ReadReply(buf, sizeof buf - 1);
     };
     const char* mode = serial ? "serial" : "USB";
     Row(std::string("getvar round trip, ") + mode, MedianMs(50, roundTrip), "ms",
@@ -28,7 +28,6 @@ void BenchLink() {
         }),
         "ms");
   }
-  SetSerialPortFlag(false);
 }
 
 }  // namespace deveder::bench

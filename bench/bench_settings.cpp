@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "bench/bench_util.h"
-#include "link/port.h"
+#include "link/link.h"
 #include "pages/core/memory_controls.h"
 #include "pages/settings/settings_page.h"
 #include "protocol/text_codec.h"
@@ -30,15 +30,12 @@ class QuietUi : public Ui {
 void BenchSettings() {
   using namespace deveder;
   using namespace deveder::bench;
-  const bool serial = SerialPortFlag();
-  SetSerialPortFlag(false);
 
   sim::Options o;
   o.modelReply = "TQ250L;250;CPCL,ESCPOS,TSPL";  // numbered form: probed on every Read
   sim::PrinterSim printer(o);
   if (!printer.Start()) {
     Row("settings Read, Chinese, numbered form", 0, "", "FAILED: simulator");
-    SetSerialPortFlag(serial);
     return;
   }
   MemoryControls controls(Dialog144(kLangChinese));
@@ -101,7 +98,6 @@ void BenchSettings() {
   }
 
   bool writeOk = true;
-  const double write = MedianMs(kRuns, [&] { writeOk = page.OnWriteSettings(ctx) && writeOk; });
+  const double write = MedianMs(kRuns, [&] { writeOk = page.OnWriteSettings(ctx).ok() && writeOk; });
   Row("settings Write, Chinese, numbered form (22 lines)", write, "ms", writeOk ? "" : "FAILED");
-  SetSerialPortFlag(serial);
 }

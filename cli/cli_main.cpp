@@ -13,7 +13,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/page_map.h"
-#include "link/port.h"
+#include "link/link.h"
 #include "link/std_streams_posix.h"
 #include "link/port_walk.h"
 #include "pages/core/port_cause.h"
@@ -111,15 +111,15 @@ int Usage(const std::string& message) {
 int CmdProbe(Session& session, const Args& args) {
   if (!args.empty()) return Usage("probe takes no arguments");
   if (int rc = session.RequirePort()) return rc;
-  ScopedPort port(OpenPrinterPort(session.Port()));
-  if (!port.valid()) {
+  OpenResult port = OpenLink(session.Port(), session.Link().Options());
+  if (!port.ok()) {
     std::fprintf(stderr, "probe: %s\n%s\n", LoadString(kStrUnconnectPrinter, session.Lang()).toUtf8().constData(),
-                 LastOpenFailureReason(session.Port(), session.Lang()).toUtf8().constData());
+                 OpenFailureReason(port, session.Port(), session.Lang()).toUtf8().constData());
     return kExitFailed;
   }
   char buffer[kLineBufferSize];
   PrinterInfo& info = session.Printer();
-  if (ProbePrinterModel(port.get(), buffer, sizeof buffer, info) < 0) {
+  if (ProbePrinterModel(*port.link, buffer, sizeof buffer, info) < 0) {
     std::fprintf(stderr, "probe: %s\n", kMsgConnectionLost.toUtf8().constData());
     return kExitFailed;
   }

@@ -1,4 +1,5 @@
 #include "cli/cli_session.h"
+#include "link/port_hooks.h"
 
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -10,7 +11,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "link/port.h"
+#include "link/link.h"
 #include "link/port_walk.h"
 #include "pages/core/port_cause.h"
 #include "protocol/text_codec.h"
@@ -30,24 +31,23 @@ void Say(const std::string& page, const QString& text) {
 }  // namespace
 
 void CliUi::ShowMessage(const QString& text) {
-  failed = true;
   shown.push_back(text);
-  if (!quiet) Say(page, text);
+  if (!Silent()) Say(page, text);
 }
 
 void CliUi::ShowMessageWithReason(const QString& text, const QString& reason) {
   ShowMessage(text);
-  if (!quiet) std::fprintf(stderr, "%s\n", reason.toUtf8().constData());
+  if (!Silent()) std::fprintf(stderr, "%s\n", reason.toUtf8().constData());
 }
 
 void CliUi::ShowNotice(const QString& text) {
   shown.push_back(text);
-  if (!quiet) std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+  if (!Silent()) std::fprintf(stderr, "%s\n", text.toUtf8().constData());
 }
 
 void CliUi::ShowTimedMessage(const QString& text, const QString&) {
   shown.push_back(text);
-  if (!quiet) Say(page, text);
+  if (!Silent()) Say(page, text);
 }
 
 std::optional<QString> CliUi::ChooseOpenFile(const QString&, const QString&) { return std::nullopt; }
@@ -92,7 +92,6 @@ void CliControls::FinishProgress() {
 
 Session::Session(Options options) : options_(std::move(options)) {
   lang_ = options_.lang ? options_.lang : SystemDefaultLangId();
-  SetSerialPortFlag(options_.serial);
   if (!options_.traceFile.empty()) {
     trace_ = std::fopen(options_.traceFile.c_str(), "w");
     if (!trace_) {
@@ -120,7 +119,7 @@ Session::Session(Options options) : options_(std::move(options)) {
 Session::~Session() {
   SetPortTraceHook(nullptr);
   if (signalFd_ >= 0) {
-    SetPortPumpHook(nullptr);
+    SetPortStopHook(nullptr);
     ::close(signalFd_);
     // A signal still pending ends the run as it would have.
     sigset_t set;
@@ -153,21 +152,27 @@ void Session::CatchSignals(std::function<std::string()> state) {
     sigprocmask(SIG_UNBLOCK, &set, nullptr);
     return;
   }
-  SetPortPumpHook([this] { CheckSignals(); });
+  // Every wait of the port layer asks between polls; the action then ends
+  // as a lost one, its link closed (and a terminal's line settings given
+  // back) on the way out, and CheckSignals ends the run.
+  SetPortStopHook([this] { return StopRequested(); });
+}
+
+bool Session::StopRequested() {
+  if (stopSignal_ != 0 || signalFd_ < 0) return stopSignal_ != 0;
+  signalfd_siginfo info{};
+  if (read(signalFd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+    stopSignal_ = static_cast<int>(info.ssi_signo);
+    stopAfterPort_ = portUsed_;
+  }
+  return stopSignal_ != 0;
 }
 
 void Session::CheckSignals() {
-  if (signalFd_ < 0) return;
-  signalfd_siginfo info{};
-  if (read(signalFd_, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) return;
-  const int signo = static_cast<int>(info.ssi_signo);
-  const PortHandle port = OpenPortHandle();
-  if (port != kInvalidPortHandle) {
-    PortCancelWrite(port);
-    ClosePrinterPort(port);
-  }
+  if (!StopRequested()) return;
+  const int signo = stopSignal_;
   std::fprintf(stderr, "\ndeveder-cli: stopped by %s; the port is closed%s. %s\n", signo == SIGINT ? "Ctrl-C" : "SIGTERM",
-               port != kInvalidPortHandle ? " and its line settings given back" : "",
+               stopAfterPort_ ? " and its line settings given back" : "",
                signalState_ ? signalState_().c_str() : "");
   std::fflush(stderr);
   if (trace_) std::fflush(trace_);
@@ -216,11 +221,17 @@ int Session::RequirePort() {
   return kExitOk;
 }
 
-PageContext Session::Page::Context(Session& s) {
+LinkChoice Session::Link() const {
   LinkChoice link;
-  link.portPath = QString::fromStdString(s.port_);
-  link.baud = s.options_.baud;
-  return PageContext{*controls, ui, s.printer_, link, s.lang_};
+  link.portPath = QString::fromStdString(port_);
+  link.baud = options_.baud;
+  link.serial = options_.serial;
+  return link;
+}
+
+PageContext Session::Page::Context(Session& s) {
+  ui.stopSignal = &s.stopSignal_;
+  return PageContext{*controls, ui, s.printer_, s.Link(), s.lang_};
 }
 
 std::unique_ptr<Session::Page> Session::Open(std::unique_ptr<PageLogic> logic, const char* name) {
@@ -234,12 +245,15 @@ std::unique_ptr<Session::Page> Session::Open(std::unique_ptr<PageLogic> logic, c
 }
 
 int Session::Press(Page& page, int buttonId) {
-  page.ui.failed = false;
   PageContext ctx = page.Context(*this);
-  page.logic->OnControl(buttonId, ControlEvent::Clicked, ctx);
-  if (!page.ui.failed) page.controls->CompleteProgress();
+  portUsed_ = true;
+  const ControlResult r = page.logic->OnControl(buttonId, ControlEvent::Clicked, ctx);
+  page.last = r.action;
+  const bool ok = r.action && r.action->ok();
+  if (ok) page.controls->CompleteProgress();
   page.controls->FinishProgress();
-  return page.ui.failed ? kExitFailed : kExitOk;
+  CheckSignals();
+  return ok ? kExitOk : kExitFailed;
 }
 
 }  // namespace deveder::cli

@@ -17,8 +17,8 @@ namespace deveder::cli {
 
 enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
 
-// Messages go to stderr in the chosen language; a failure message marks the
-// action as failed (success shows nothing, or "Read OK" / "Write OK").
+// Messages go to stderr in the chosen language. Whether an action failed is
+// its result, never which message it showed.
 class CliUi : public Ui {
  public:
   void ShowMessage(const QString& text) override;
@@ -26,8 +26,11 @@ class CliUi : public Ui {
   void ShowNotice(const QString& text) override;  // shown; the action has not failed
   void ShowTimedMessage(const QString& text, const QString& caption) override;
   std::optional<QString> ChooseOpenFile(const QString& initialName, const QString& filter) override;
-  bool failed = false;
   bool quiet = false;  // record only
+  // Set once Ctrl-C or SIGTERM has stopped the run: the action's own
+  // messages about the line it lost are not the news.
+  const int* stopSignal = nullptr;
+  bool Silent() const { return quiet || (stopSignal && *stopSignal != 0); }
   std::string page;    // named before each message ("settings: Read OK")
   std::vector<QString> shown;
 };
@@ -81,13 +84,16 @@ class Session {
     std::string sent;
     std::string received;
   };
-  // From now on, Ctrl-C and SIGTERM are taken while the port layer waits:
-  // the port is closed (its line settings given back), `state` says what
-  // the printer may hold now, and the run ends with 130 or 143. A signal
-  // that comes while nothing waits is taken at the next wait or check.
+  // From now on, Ctrl-C and SIGTERM end every wait of the port layer: the
+  // action stops, its port is closed (its line settings given back), `state`
+  // says what the printer may hold now, and the run ends with 130 or 143.
+  // A signal that comes while nothing waits is taken at the next wait or
+  // check.
   void CatchSignals(std::function<std::string()> state);
-  // Takes a signal that came since the last wait, as above.
+  // Ends the run as above when a signal has come.
   void CheckSignals();
+  // The link every page action of the run opens.
+  LinkChoice Link() const;
 
   // From now on, every exchange with the printer is kept.
   void RecordExchanges();
@@ -101,6 +107,7 @@ class Session {
     std::unique_ptr<PageLogic> logic;
     std::unique_ptr<CliControls> controls;
     CliUi ui;
+    std::optional<ActionResult> last;  // the result of the last button pressed
     PageContext Context(Session& s);
   };
   // `name` goes before each of its messages.
@@ -116,7 +123,12 @@ class Session {
   std::FILE* trace_ = nullptr;
   std::string traceError_;
   std::vector<Exchange> exchanges_;
+  bool StopRequested();
+
   int signalFd_ = -1;
+  int stopSignal_ = 0;
+  bool portUsed_ = false;
+  bool stopAfterPort_ = false;
   std::function<std::string()> signalState_;
   std::function<void(bool, const char*, int)> traceHook_;
 };

@@ -21,7 +21,7 @@
 #include <fstream>
 
 #include "cli/cli_commands.h"
-#include "link/port.h"
+#include "link/link.h"
 #include "link/tcp_connect.h"
 #include "link/port_access.h"
 #include "pages/core/port_cause.h"
@@ -289,15 +289,14 @@ class Doctor {
     // A network printer has no node, owner or holders to look at: it
     // connects or it does not.
     if (LooksLikeTcpAddress(path)) {
-      PortHandle h = OpenPrinterPort(path);
-      if (h == kInvalidPortHandle) {
-        Fail("port", path, PortLastErrorText(),
+      OpenResult port = OpenLink(path);
+      if (!port.ok()) {
+        Fail("port", path, port.ErrorText(),
              "check the printer's address, and that it is switched on and on the network");
         return;
       }
-      ScopedPort port(h);
       Pass("port", path, "network printer, connects");
-      Probe(path, port.get());
+      Probe(path, *port.link);
       return;
     }
     const NodeInfo node = InspectNode(roots_, path);
@@ -310,15 +309,14 @@ class Doctor {
     }
     bool busyReported = false;
     if (node.charDevice) {
-      PortHandle h = OpenPrinterPort(roots_.Node(path));
-      if (h == kInvalidPortHandle) {
-        const OpenDiagnosis d = DiagnoseOpenFailure(roots_, path, PortLastErrorNumber());
+      OpenResult port = OpenLink(roots_.Node(path));
+      if (!port.ok()) {
+        const OpenDiagnosis d = DiagnoseOpenFailure(roots_, path, port.err);
         FailWith("port", path, d).detail += " [" + node.Describe() + "]";
         busyReported = d.cause == OpenCause::Busy;
       } else {
-        ScopedPort port(h);
         Pass("port", path, node.Describe() + ", opens");
-        Probe(path, port.get());
+        Probe(path, *port.link);
       }
     } else if (roots_.IsMachine()) {
       Fail("port", path, node.Describe() + ": not a character device", "choose the printer's device node");
@@ -357,21 +355,21 @@ class Doctor {
   // The drain gives a slow printer little time: its answer may still be on
   // the way and would be taken for the probe's. Waits until the line has
   // been quiet for a while (bounded); false when the printer went away.
-  static bool AwaitQuiet(PortHandle port, char* buffer, int size) {
-    constexpr int kQuietMs = 200;
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (std::chrono::steady_clock::now() < limit) {
-      const int r = PortReadOnce(port, buffer, size, kQuietMs);
-      if (r < 0) return !PortReplyLost();
+  static bool AwaitQuiet(Link& link, char* buffer, int size) {
+    constexpr milliseconds kQuietSpell{200};
+    constexpr milliseconds kQuietBound{2000};
+    const Deadline limit = Deadline::After(kQuietBound);
+    while (!limit.Passed()) {
+      const IoResult r = link.ReadNow(buffer, size, kQuietSpell);
+      if (r.lost()) return false;
+      if (r.fault == PortFault::TimedOut) return true;
     }
     return true;
   }
 
-  void Probe(const std::string& path, PortHandle port) {
-    // USB printers answer in one transfer; any other port is a serial line.
-    const bool serial = isatty(port) == 1;
-    const bool savedFlag = SerialPortFlag();
-    SetSerialPortFlag(serial);
+  void Probe(const std::string& path, Link& port) {
+    // USB printers answer in one transfer; a terminal is a serial line.
+    if (port.Kind() == LinkKind::Terminal) port.SetTiming(DefaultReplyTiming(LinkKind::Terminal, true));
     char buffer[kLineBufferSize];
     PrinterInfo info;
     int form = -1;
@@ -381,7 +379,6 @@ class Doctor {
       form = ProbePrinterModel(port, buffer, sizeof buffer, info);
       ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     }
-    SetSerialPortFlag(savedFlag);
     if (form < 0) {
       Fail("probe", path, "the printer went away during the model probe", "check the cable and the printer's power");
       return;

@@ -71,9 +71,9 @@ std::string CheckEdits(Session& session, const PageDef& def, const Edits& edits)
 // Runs one button of the page. A page that shows nothing on success gets
 // its line here, so every action ends with one.
 int PressAndSay(Session& session, Session::Page& page, int button, int okString) {
-  const std::size_t before = page.ui.shown.size();
   const int rc = session.Press(page, button);
-  if (rc == kExitOk && page.ui.shown.size() == before) page.ui.ShowTimedMessage(LoadString(okString, session.Lang()), {});
+  if (rc == kExitOk && page.last && page.last->message.isEmpty())
+    page.ui.ShowTimedMessage(LoadString(okString, session.Lang()), {});
   return rc;
 }
 

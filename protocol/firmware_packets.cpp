@@ -1,5 +1,7 @@
 #include "protocol/firmware_packets.h"
 
+#include "link/port_hooks.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -216,44 +218,37 @@ int PutSumBlockHeader(std::uint8_t* buffer, std::uint32_t block, std::uint16_t c
 
 // ---- exchange -------------------------------------------------------------------
 
-bool ExchangePacket(PortHandle port, ReplyReceiver& receiver, const std::uint8_t* packet, int length,
+bool ExchangePacket(Link& link, ReplyReceiver& receiver, const std::uint8_t* packet, int length,
                     std::uint8_t* reply, int replyCapacity, int* replyLength, int attempts,
                     std::uint32_t limitMs, ReplyFeeder feeder, ReplyTaker taker) {
-  using Clock = std::chrono::steady_clock;
   if (replyLength) *replyLength = 0;
   std::uint8_t chunk[kReadChunk];
   int sendsLeft = attempts;
   while (true) {
-    if (!PortStartWrite(port, packet, length)) return false;
-    bool writing = true;
     receiver.Reset();
-    const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
+    const Deadline deadline = Deadline::AfterMs(limitMs);
+    int sent = 0;
     // One read after another until the reply is acknowledged or the time
     // limit has passed; the limit is tested at every poll, so a send's wait
     // ends within a poll slice of it.
-    while (Clock::now() < deadline) {
-      if (!PortStartRead(port, chunk, kReadChunk)) return false;
-      int got = 0;
-      while (true) {
-        // Bytes the descriptor did not take at once go out as it drains.
-        if (writing) {
-          const IoState w = PortPollWrite(port, 0, nullptr);
-          if (w == IoState::Failed) return false;
-          writing = w == IoState::Pending;
-        }
-        const IoState r = PortPollRead(port, kPollSliceMs, &got);
-        if (r == IoState::Failed) return false;
-        if (r == IoState::Completed || Clock::now() >= deadline) break;
-        CallPortPump();
+    do {
+      // Bytes the descriptor did not take at once go out as it drains.
+      if (sent < length) {
+        const IoResult w = link.WriteNow(packet + sent, length - sent);
+        if (!w.ok()) return false;
+        sent += w.bytes;
       }
-      for (int i = 0; i < got; ++i) (receiver.*feeder)(chunk[i]);
+      const IoResult r = link.ReadNow(chunk, kReadChunk, milliseconds(std::min(kPollSliceMs, deadline.MsLeft())), false);
+      if (r.lost() || r.fault == PortFault::OtherError) return false;
+      for (int i = 0; i < r.bytes; ++i) (receiver.*feeder)(chunk[i]);
       if (receiver.Acknowledged()) {
         const int n = (receiver.*taker)(reply, replyCapacity);
         if (replyLength) *replyLength = n;
         receiver.Reset();
         return true;
       }
-    }
+      CallPortPump();
+    } while (!deadline.Passed());
     if (--sendsLeft <= 0) return false;
   }
 }

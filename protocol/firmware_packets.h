@@ -14,7 +14,7 @@
 
 #include <cstdint>
 
-#include "link/port.h"
+#include "link/link.h"
 
 namespace deveder {
 
@@ -109,7 +109,7 @@ using ReplyTaker = int (ReplyReceiver::*)(std::uint8_t*, int) const;
 // when given) and the result is true. A port that fails a write or a read
 // ends the exchange at once with false; so does the last send's time limit.
 // `packet` must stay valid until the port is closed or the next write starts.
-bool ExchangePacket(PortHandle port, ReplyReceiver& receiver, const std::uint8_t* packet, int length,
+bool ExchangePacket(Link& link, ReplyReceiver& receiver, const std::uint8_t* packet, int length,
                     std::uint8_t* reply, int replyCapacity, int* replyLength, int attempts,
                     std::uint32_t limitMs, ReplyFeeder feeder, ReplyTaker taker);
 

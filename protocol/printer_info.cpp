@@ -50,25 +50,22 @@ unsigned char ParseModelReply(char* reply, PrinterInfo& info) {
   return info.namedFormFlag;
 }
 
-int ProbePrinterModel(PortHandle port, char* buffer, int bufferSize, PrinterInfo& info) {
+int ProbePrinterModel(Link& link, char* buffer, int bufferSize, PrinterInfo& info) {
   // Bytes left on the port by an earlier exchange are no answer to this one.
-  if (PortDiscardInput(port) < 0) return -1;
-  const std::string line = ModelRequestLine();
-  if (PortWrite(port, line.data(), static_cast<int>(line.size())) != 0) return -1;
-  int n = PortReadReply(port, buffer, bufferSize - 1);
+  if (!link.DiscardInput().ok()) return -1;
+  if (!link.SendLine(ModelRequestLine()).ok()) return -1;
+  const IoResult r = link.ReadReply(buffer, bufferSize - 1);
   // A printer that went away is not one that said nothing.
-  if (PortReplyLost()) return -1;
-  buffer[n] = '\0';
+  if (r.lost()) return -1;
+  buffer[r.bytes] = '\0';
   return ParseModelReply(buffer, info);
 }
 
-int DrainPort(PortHandle port, char* buffer, int bufferSize) {
-  if (PortDiscardInput(port) < 0) return -1;
-  const std::string line = ModelRequestLine();
-  if (PortWrite(port, line.data(), static_cast<int>(line.size())) != 0) return -1;
+int DrainPort(Link& link, char* buffer, int bufferSize) {
+  if (!link.DiscardInput().ok()) return -1;
+  if (!link.SendLine(ModelRequestLine()).ok()) return -1;
   // The answer is gathered like any reply and thrown away.
-  PortReadReply(port, buffer, bufferSize);
-  return PortReplyLost() ? -1 : 0;
+  return link.ReadReply(buffer, bufferSize).lost() ? -1 : 0;
 }
 
 }  // namespace deveder

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "link/port.h"
+#include "link/link.h"
 
 namespace deveder {
 
@@ -36,11 +36,11 @@ unsigned char ParseModelReply(char* reply, PrinterInfo& info);
 // reads the reply into `buffer` (room kept for a NUL) and parses it. Returns the named-form flag, or -1 when the
 // line could not be sent or the printer went away before it answered
 // (PrinterInfo then unchanged).
-int ProbePrinterModel(PortHandle port, char* buffer, int bufferSize, PrinterInfo& info);
+int ProbePrinterModel(Link& link, char* buffer, int bufferSize, PrinterInfo& info);
 
 // The drain step of the reading actions: discards what waits on the port,
 // sends getvar "model" once and reads and discards whatever answers it. Returns 0, or -1 when the line could not
 // be sent or the printer went away.
-int DrainPort(PortHandle port, char* buffer, int bufferSize);
+int DrainPort(Link& link, char* buffer, int bufferSize);
 
 }  // namespace deveder

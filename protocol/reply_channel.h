@@ -11,16 +11,16 @@
 
 #include <string>
 
-#include "link/port.h"
+#include "link/link.h"
 #include "protocol/command_line.h"
 #include "protocol/printer_info.h"
 
 namespace deveder {
 
 // How long a resynchronising request may take to be answered, counted from
-// when it left: a late reply (up to kReplyWaitMs beyond its own wait) and the
-// model reply behind it.
-inline constexpr int kResyncWaitMs = 3000;
+// when it left: a late reply (up to a first-byte wait beyond its own) and
+// the model reply behind it.
+ReplyTiming ResyncTiming(const ReplyTiming& timing);
 
 class ReplyChannel {
  public:
@@ -30,7 +30,7 @@ class ReplyChannel {
     Lost,        // the line failed, the printer went away or stopped answering
   };
 
-  explicit ReplyChannel(PortHandle port) : port_(port) {}
+  explicit ReplyChannel(Link& link) : link_(link) {}
 
   // The drain step: getvar "model" once; its answer is kept as the model
   // reply to resynchronise on, nothing else is done with it.
@@ -57,7 +57,7 @@ class ReplyChannel {
  private:
   bool Resync();
 
-  PortHandle port_;
+  Link& link_;
   char buffer_[kLineBufferSize + 1] = {};
   int count_ = 0;
   int asked_ = 0;

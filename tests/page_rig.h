@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "link/port.h"
+#include "link/link.h"
 #include "pages/bluetooth/bluetooth_page.h"
 #include "pages/core/memory_controls.h"
 #include "pages/settings/settings_page.h"
@@ -37,7 +37,7 @@ inline constexpr const char* kNumberedModelReply = "TQ250L;250;CPCL,ESCPOS,TSPL"
 // machine its thread may wake late, and a test cannot then tell whether the
 // tool or the test machine split the reply.
 inline bool SplitAsAsked(const sim::PrinterSim& printer, bool serial) {
-  return printer.LongestSplitGapUs() < (serial ? kSerialReplyGapUs - 3000 : kUsbReplyGapUs - 500);
+  return printer.LongestSplitGapUs() < (serial ? kSerialReplySilence.count() - 3000 : kUsbReplySilence.count() - 500);
 }
 
 struct PageRig {
@@ -52,6 +52,7 @@ struct PageRig {
     printer = std::make_unique<sim::PrinterSim>(options);
     EXPECT_TRUE(printer->Start());
     ctx.link.portPath = QString::fromStdString(printer->PortPath());
+    ctx.link.serial = serial;
     if (kind == PageKind::Settings) page = std::make_unique<SettingsPage>();
     else if (kind == PageKind::Wifi) page = std::make_unique<WifiPage>();
     else page = std::make_unique<BluetoothPage>();
@@ -60,7 +61,6 @@ struct PageRig {
 
   // True when the Read ran to its end.
   bool Read() {
-    SerialFlag flag(serial_);
     ui.messages.clear();
     page->Read(ctx);
     return !page->NeedsRead() && std::find(ui.messages.begin(), ui.messages.end(), kMsgConnectionLost) ==
@@ -68,7 +68,6 @@ struct PageRig {
   }
   // Presses the page's Write and returns the lines the printer took.
   std::vector<std::string> Write() {
-    SerialFlag flag(serial_);
     printer->ClearLog();
     ui.messages.clear();
     const int button = kind_ == PageKind::Settings ? kSetWriteButton

@@ -11,7 +11,8 @@
 
 #include <string>
 
-#include "link/port.h"
+#include "link/link.h"
+#include "link/port_hooks.h"
 #include "pages/core/memory_controls.h"
 #include "pages/core/page_context.h"
 #include "protocol/command_line.h"
@@ -28,16 +29,6 @@ inline int CountOpenFds() {
   }
   return n;
 }
-
-// Sets the serial-port flag for a scope and restores it.
-class SerialFlag {
- public:
-  explicit SerialFlag(bool on) : saved_(SerialPortFlag()) { SetSerialPortFlag(on); }
-  ~SerialFlag() { SetSerialPortFlag(saved_); }
-
- private:
-  bool saved_;
-};
 
 // A Ui that records what the user would have seen.
 class RecordingUi : public Ui {
@@ -69,11 +60,10 @@ class RecordingUi : public Ui {
 // a getvar round trip of our own goes last and is left out.
 inline std::vector<std::string> SettledLines(sim::PrinterSim& printer) {
   const std::string marker = "\x1b\x1b! U1 getvar \"model\"\r\n";
-  {
-    ScopedPort port(OpenPrinterPort(printer.PortPath()));
+  if (OpenResult port = OpenLink(printer.PortPath()); port.ok()) {
     char buf[kLineBufferSize];
-    PortWrite(port.get(), marker.data(), static_cast<int>(marker.size()));
-    PortReadReply(port.get(), buf, sizeof buf - 1);
+    port.link->Write(marker.data(), static_cast<int>(marker.size()));
+    port.link->ReadReply(buf, sizeof buf - 1);
   }
   std::vector<std::string> lines = printer.Lines();
   if (!lines.empty() && lines.back() == marker) lines.pop_back();

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "link/port.h"
+#include "link/link.h"
 #include "pages/core/control_model.h"
 #include "pages/core/page_port.h"
 #include "protocol/printer_info.h"
@@ -38,22 +38,6 @@ constexpr BluetoothField kFields[] = {
     {kVarBaud, kBaudList, true, "蓝牙波特率未设置"},
     {kVarCod, kCodList, true, "蓝牙COD未设置"},
 };
-
-// Writes a whole line by starting the write and polling its completion. No
-// window messages are pumped and no pause follows; the wait is bounded by
-// the line's write bound, and a device that takes nothing within it counts
-// as lost.
-bool WriteLineUnpumped(PortHandle port, const char* bytes, int length) {
-  if (!PortStartWrite(port, bytes, length)) return false;
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(PortWriteBoundMs(port, length));
-  while (true) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    const IoState state = PortPollWrite(port, static_cast<int>(std::max<long long>(left, 1)), nullptr);
-    if (state == IoState::Completed) return true;
-    if (state == IoState::Failed || Clock::now() >= deadline) return false;
-  }
-}
 
 // The text Update sends for a field: the edit's text (the MAC without its
 // colons) or the selected entry's text.
@@ -137,34 +121,22 @@ void BluetoothPage::OnCreate(PageContext& ctx) {
   ctx.controls.SetCurrentIndex(kCodList, -1);
 }
 
-bool BluetoothPage::OnControl(int id, ControlEvent event, PageContext& ctx) {
-  if (event != ControlEvent::Clicked) return false;
-  if (id == kReadButton) {
-    ReadBluetoothSettings(ctx);
-    return true;
-  }
-  if (id == kUpdateButton) {
-    WriteBluetoothSettings(ctx);
-    return true;
-  }
-  return false;
+ControlResult BluetoothPage::OnControl(int id, ControlEvent event, PageContext& ctx) {
+  if (event != ControlEvent::Clicked) return ControlResult::Unhandled();
+  if (id == kReadButton) return ControlResult::Ran(ReadBluetoothSettings(ctx));
+  if (id == kUpdateButton) return ControlResult::Ran(WriteBluetoothSettings(ctx));
+  return ControlResult::Unhandled();
 }
 
-void BluetoothPage::ReadBluetoothSettings(PageContext& ctx) {
-  if (!TextConversionAvailable(ctx.langId)) {
-    ctx.ui.ShowMessage(NoTextConversionMessage(ctx.langId));
-    return;
-  }
-  ScopedPort port(OpenPagePort(ctx));
-  if (!port.valid()) {
-    ShowPortOpenFailure(ctx);
-    return;
-  }
+ActionResult BluetoothPage::ReadBluetoothSettings(PageContext& ctx) {
+  if (!TextConversionAvailable(ctx.langId)) return RefuseWith(ctx, NoTextConversionMessage(ctx.langId));
+  OpenResult port = OpenPageLink(ctx);
+  if (!port.ok()) return ShowPortOpenFailure(ctx, port);
   auto lost = [&] {
-    port.Close();
-    ctx.ui.ShowMessage(kMsgConnectionLost);
+    port.link.reset();
+    return Lost(ctx);
   };
-  ReplyChannel channel(port.get());
+  ReplyChannel channel(*port.link);
   if (channel.Drain() == ReplyChannel::Outcome::Lost) return lost();
   if (!ctx.printer.named() && channel.Probe(ctx.printer) == ReplyChannel::Outcome::Lost) return lost();
   if (channel.Silent()) return lost();
@@ -179,9 +151,10 @@ void BluetoothPage::ReadBluetoothSettings(PageContext& ctx) {
                &readBack_);
   }
   // The port is closed before the success box, which stays up for a while.
-  port.Close();
+  port.link.reset();
   readOnce_ = true;
   ctx.ui.ShowTimedMessage(LoadString(kStrReadOk, ctx.langId), LoadString(kStrBtSetup, ctx.langId));
+  return Succeeded(kStrReadOk, LoadString(kStrReadOk, ctx.langId));
 }
 
 BluetoothWritePlan BuildBluetoothWrite(const ControlModel& c, LineForm form, int langId, const ReadBack* readBack) {
@@ -204,25 +177,23 @@ BluetoothWritePlan BuildBluetoothWrite(const ControlModel& c, LineForm form, int
   return plan;
 }
 
-void BluetoothPage::WriteBluetoothSettings(PageContext& ctx) {
+ActionResult BluetoothPage::WriteBluetoothSettings(PageContext& ctx) {
   kept_.clear();
-  if (!TextConversionAvailable(ctx.langId)) {
-    ctx.ui.ShowMessage(NoTextConversionMessage(ctx.langId));
-    return;
-  }
-  // The line being written lives here until the port has closed: a write
-  // still under way when the port closes is pushed out from this buffer.
-  char work[kLineBufferSize];
-  ScopedPort port(OpenPagePort(ctx));
-  if (!port.valid()) {
-    ShowPortOpenFailure(ctx);
-    return;
-  }
+  if (!TextConversionAvailable(ctx.langId)) return RefuseWith(ctx, NoTextConversionMessage(ctx.langId));
+  OpenResult port = OpenPageLink(ctx);
+  if (!port.ok()) return ShowPortOpenFailure(ctx, port);
   auto stop = [&](const QString& message) {
-    port.Close();
-    ctx.ui.ShowMessage(message);
+    port.link.reset();
+    return RefuseWith(ctx, message);
   };
-  if (!readOnce_) return stop(LoadString(kStrPleaseReadFirst, ctx.langId));
+  auto lost = [&] {
+    port.link.reset();
+    return Lost(ctx);
+  };
+  if (!readOnce_) {
+    port.link.reset();
+    return Refuse(ctx, kStrPleaseReadFirst);
+  }
   // Every line is built before the first goes out: a field that cannot
   // travel, or is too long for its line, refuses the Update with nothing
   // sent. A field without a value ends it after the lines before it.
@@ -231,17 +202,17 @@ void BluetoothPage::WriteBluetoothSettings(PageContext& ctx) {
   kept_ = plan.kept;
   if (plan.refusal) return stop(ValueRefusalMessage(*plan.refusal, ctx.langId));
   if (plan.tooLong) return stop(ValueTooLongMessage(ctx.langId));
-  for (const std::string& line : plan.lines) {
-    const int length = static_cast<int>(line.size());
-    std::memcpy(work, line.data(), line.size());
-    if (!WriteLineUnpumped(port.get(), work, length)) return stop(kMsgConnectionLost);
-  }
+  // Each line is one bounded write; no window messages are pumped and no
+  // pause follows.
+  for (const std::string& line : plan.lines)
+    if (!port.link->Write(line.data(), static_cast<int>(line.size())).ok()) return lost();
   if (plan.missing) return stop(QString::fromUtf8(plan.missing));
   // "Write OK" only once the lines have left and the printer is still there.
-  if (!PortConfirmOutput(port.get())) return stop(kMsgConnectionLost);
-  port.Close();
+  if (!port.link->ConfirmOutput().ok()) return lost();
+  port.link.reset();
   if (!plan.kept.empty()) ctx.ui.ShowNotice(KeptValuesMessage(plan.kept, ctx.langId));
   ctx.ui.ShowTimedMessage(LoadString(kStrWriteOk, ctx.langId), LoadString(kStrBtSetup, ctx.langId));
+  return Succeeded(kStrWriteOk, LoadString(kStrWriteOk, ctx.langId));
 }
 
 }  // namespace deveder

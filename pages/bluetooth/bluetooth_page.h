@@ -76,12 +76,12 @@ class BluetoothPage : public PageLogic {
  public:
   int DialogId() const override { return bluetooth::kDialogId; }
   void OnCreate(PageContext& ctx) override;
-  bool OnControl(int id, ControlEvent event, PageContext& ctx) override;
+  ControlResult OnControl(int id, ControlEvent event, PageContext& ctx) override;
   bool NeedsRead() const override { return !readOnce_; }
-  void Read(PageContext& ctx) override { ReadBluetoothSettings(ctx); }
+  ActionResult Read(PageContext& ctx) override { return ReadBluetoothSettings(ctx); }
 
-  void ReadBluetoothSettings(PageContext& ctx);
-  void WriteBluetoothSettings(PageContext& ctx);
+  ActionResult ReadBluetoothSettings(PageContext& ctx);
+  ActionResult WriteBluetoothSettings(PageContext& ctx);
 
   // True once a Read has run to its end; never cleared again.
   bool ReadOnce() const { return readOnce_; }

@@ -1,6 +1,6 @@
 #include "pages/comm/comm_page.h"
 
-#include "link/port.h"
+#include "link/link.h"
 #include "link/tcp_connect.h"
 #include "protocol/command_line.h"
 #include "resources/dialog_template.h"
@@ -12,7 +12,7 @@ void CommPage::OnCreate(PageContext& ctx) {
   baud_ = 9600;
   c.SetCurrentIndex(kPortTypeBox, 0);
   c.SetCurrentIndex(kBaudBox, 2);
-  SetSerialPortFlag(false);
+  serial_ = false;
   ListPrinterPorts(table_, source_, false);
   for (int i = 0; i < table_.count; ++i) c.AddItem(kPortBox, QString::fromStdString(table_.paths[i]));
   if (table_.count > 0) {
@@ -64,7 +64,7 @@ bool CommPage::TickNetwork(PageContext& ctx) {
 bool CommPage::Tick(PageContext& ctx) {
   if (network_) return TickNetwork(ctx);
   ControlModel& c = ctx.controls;
-  ListPrinterPorts(table_, source_, SerialPortFlag());
+  ListPrinterPorts(table_, source_, serial_);
   if (table_.count == 0) {
     c.ClearItems(kPortBox);
     selected_ = -1;
@@ -102,14 +102,14 @@ bool CommPage::Tick(PageContext& ctx) {
   return false;
 }
 
-bool CommPage::OnControl(int id, ControlEvent event, PageContext& ctx) {
-  if (event != ControlEvent::SelectionChanged) return false;
+ControlResult CommPage::OnControl(int id, ControlEvent event, PageContext& ctx) {
+  if (event != ControlEvent::SelectionChanged) return ControlResult::Unhandled();
   ControlModel& c = ctx.controls;
   if (id == kBaudBox) {
     // The entries are plain digits; the decimal reading keeps what the
     // printer-side code page would give.
     baud_ = static_cast<int>(ParseDecimal(CurrentItemText(c, kBaudBox).toStdString()));
-    return true;
+    return ControlResult::Handled();
   }
   if (id == kPortTypeBox) {
     const bool serial = c.CurrentIndex(kPortTypeBox) == 1;
@@ -122,12 +122,12 @@ bool CommPage::OnControl(int id, ControlEvent event, PageContext& ctx) {
       selected_ = -1;
       lastPort_.clear();
     }
-    SetSerialPortFlag(serial);
+    serial_ = serial;
     c.SetVisible(kBaudBox, serial);
     c.SetVisible(kStaticId, serial);
-    return true;
+    return ControlResult::Handled();
   }
-  return false;
+  return ControlResult::Unhandled();
 }
 
 }  // namespace deveder

@@ -26,13 +26,16 @@ class CommPage : public PageLogic {
   // Initialisation: USB mode, 9600 baud, the first walk.
   void OnCreate(PageContext& ctx) override;
   // Selection changes of the port type box and the baud box.
-  bool OnControl(int id, ControlEvent event, PageContext& ctx) override;
+  ControlResult OnControl(int id, ControlEvent event, PageContext& ctx) override;
 
   // One tick of timer 1. True when the selection had to be re-made: the
   // main window then reads the page it shows if that is page 1, 2 or 3.
   bool Tick(PageContext& ctx);
 
   int BaudValue() const { return baud_; }
+  // The port type is the serial port: the serial walk, and every action's
+  // link in serial mode.
+  bool SerialMode() const { return serial_; }
   // "ETH": the USB printers of the walk, the network addresses offered, and
   // whatever address the user types into the port box.
   bool NetworkMode() const { return network_; }
@@ -48,6 +51,7 @@ class CommPage : public PageLogic {
 
   DeviceSource& source_;
   bool network_ = false;
+  bool serial_ = false;
   QStringList offered_;
   QString lastPort_;
   PortTable table_;

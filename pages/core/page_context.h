@@ -5,6 +5,7 @@
 #include <QString>
 #include <optional>
 
+#include "link/link.h"
 #include "pages/core/control_model.h"
 #include "protocol/printer_info.h"
 
@@ -12,7 +13,8 @@ namespace deveder {
 
 // Message boxes, the self-closing message and the file dialog. (The pump
 // that keeps the window alive during reply waits is the port layer's hook,
-// SetPortPumpHook.)
+// SetPortPumpHook.) What an action achieved is its result, never which of
+// these it called.
 class Ui {
  public:
   virtual ~Ui() = default;
@@ -26,7 +28,7 @@ class Ui {
     ShowMessage(text);
   }
   // The same box for news that is no failure (a Write that left values with
-  // the printer); deveder-cli prints it without failing the action.
+  // the printer).
   virtual void ShowNotice(const QString& text) { ShowMessage(text); }
   // Modal box that closes itself about 500 ms after it opened (timer 101).
   virtual void ShowTimedMessage(const QString& text, const QString& caption) = 0;
@@ -37,10 +39,17 @@ class Ui {
 };
 
 // The link as the communication page describes it, read at the moment of
-// the action. The serial-port flag itself is process-wide port state.
+// the action.
 struct LinkChoice {
   QString portPath;  // the port box's text
   int baud = 9600;   // the baud value (firmware download only)
+  // The port type is the serial port: a pause after each line, the serial
+  // reply silence on a terminal, the XOR firmware framing.
+  bool serial = false;
+  // The reply timing of the links the page opens; none: the transport's own.
+  std::optional<ReplyTiming> timing;
+
+  LinkOptions Options() const { return LinkOptions{serial, timing}; }
 };
 
 struct PageContext {

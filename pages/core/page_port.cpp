@@ -4,8 +4,8 @@
 
 namespace deveder {
 
-PortHandle OpenPagePort(const PageContext& ctx) {
-  return OpenPrinterPort(QFile::encodeName(ctx.link.portPath).toStdString());
+OpenResult OpenPageLink(const PageContext& ctx) {
+  return OpenLink(QFile::encodeName(ctx.link.portPath).toStdString(), ctx.link.Options());
 }
 
 }  // namespace deveder

@@ -1,14 +1,14 @@
 // How a page opens the printer's port and settles the command form.
 #pragma once
 
-#include "link/port.h"
+#include "link/link.h"
 #include "pages/core/page_context.h"
 
 namespace deveder {
 
-// Opens the port the communication page chose (the path in the file
-// system's encoding).
-PortHandle OpenPagePort(const PageContext& ctx);
+// Opens the link the communication page chose (the path in the file
+// system's encoding), in its port type and with its reply timing.
+OpenResult OpenPageLink(const PageContext& ctx);
 
 // Runs an action unless one of the same page is already under way (a click
 // delivered while a wait pumps the window must not start a second one).

@@ -3,7 +3,7 @@
 #include <QFile>
 #include <cstring>
 
-#include "link/port.h"
+#include "link/link.h"
 #include "link/tcp_connect.h"
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
@@ -85,21 +85,21 @@ QString OpenFailureReason(const std::string& path, int err, int langId, const Sy
   return OpenFailureReason(DiagnoseOpenFailure(roots, path, err), langId);
 }
 
-QString LastOpenFailureReason(const std::string& path, int langId) {
+QString OpenFailureReason(const OpenResult& open, const std::string& path, int langId) {
   const bool zh = langId == kLangChinese;
   // The port layer itself refused: another program holds the port's lock,
   // or the path is no device.
-  if (PortLastErrorWasBusy()) {
-    const std::optional<PortHolder> holder = PortBusyHolder();
+  if (open.fault == PortFault::Busy) {
+    const std::optional<PortHolder>& holder = open.holder;
     OpenDiagnosis d = DiagnoseOpenFailure(SystemRoots{}, path, EBUSY);
     d.cause = OpenCause::Busy;
     if (holder) d.holders = {Holder{holder->pid, holder->name, false}};
     return OpenFailureReason(d, langId);
   }
-  if (PortLastErrorWasNotADevice()) {
+  if (open.fault == PortFault::NotADevice) {
     const char* en = "";
     const char* cn = "";
-    switch (PortLastPathKind()) {
+    switch (open.pathKind) {
       case PathKind::RegularFile: en = " (a regular file)"; cn = "（是普通文件）"; break;
       case PathKind::Directory: en = " (a directory)"; cn = "（是文件夹）"; break;
       case PathKind::Fifo: en = " (a FIFO)"; cn = "（是管道）"; break;
@@ -114,20 +114,21 @@ QString LastOpenFailureReason(const std::string& path, int langId) {
   // A network printer: the port layer's text names the address and why the
   // connection failed.
   if (LooksLikeTcpAddress(path)) {
-    const QString why = Q(PortLastErrorText());
+    const QString why = Q(open.ErrorText());
     return langId == kLangChinese
                ? QStringLiteral("无法连接 %1。解决：检查打印机的地址，以及它是否开机并在网络上。").arg(why)
                : QStringLiteral("Cannot connect to %1. Fix: check the printer's address, and that it is switched on "
                                 "and on the network.")
                      .arg(why);
   }
-  return OpenFailureReason(path, PortLastErrorNumber(), langId);
+  return OpenFailureReason(path, open.err, langId);
 }
 
-bool ShowPortOpenFailure(PageContext& ctx) {
+ActionResult ShowPortOpenFailure(PageContext& ctx, const OpenResult& open) {
   const std::string path = QFile::encodeName(ctx.link.portPath).toStdString();
-  ctx.ui.ShowMessageWithReason(LoadString(kStrUnconnectPrinter, ctx.langId), LastOpenFailureReason(path, ctx.langId));
-  return false;
+  ActionResult r = RefuseWith(ctx, LoadString(kStrUnconnectPrinter, ctx.langId), OpenFailureReason(open, path, ctx.langId));
+  r.messageId = kStrUnconnectPrinter;
+  return r;
 }
 
 }  // namespace deveder

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/port_access.h"
+#include "pages/core/action_result.h"
 #include "pages/core/page_context.h"
 
 namespace deveder {
@@ -25,11 +26,11 @@ QString OpenFailureReason(const OpenDiagnosis& d, int langId);
 // the system under `roots`.
 QString OpenFailureReason(const std::string& path, int err, int langId, const SystemRoots& roots = {});
 
-// The reason for the port layer's last failed open of `path`.
-QString LastOpenFailureReason(const std::string& path, int langId);
+// The reason a failed open of `path` gives.
+QString OpenFailureReason(const OpenResult& open, const std::string& path, int langId);
 
 // Every page action's answer to a port that did not open: string 148 with
-// the reason under it. Returns false, for `return ShowPortOpenFailure(ctx);`.
-bool ShowPortOpenFailure(PageContext& ctx);
+// the reason under it, as the refused result.
+ActionResult ShowPortOpenFailure(PageContext& ctx, const OpenResult& open);
 
 }  // namespace deveder

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "link/port.h"
+#include "link/link.h"
 #include "pages/core/page_port.h"
 #include "protocol/firmware_packets.h"
 #include "resources/strings.h"
@@ -18,8 +18,6 @@
 namespace deveder {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // The largest image: its size travels as an unsigned 32-bit count.
 constexpr qint64 kLargestImage = 0xFFFFFFFFLL;
@@ -34,37 +32,31 @@ void SleepMs(int ms) {
   }
 }
 
-constexpr int kEndAnswerWaitMs = 500;
+constexpr milliseconds kEndAnswerWait{500};
 
 // The end of the image is not answered; it has to leave the line before the
 // port closes. False when the port fails it or it does not leave in time.
-bool SendUnanswered(PortHandle port, const std::uint8_t* packet, int length) {
-  if (!PortStartWrite(port, packet, length)) return false;
-  const int boundMs = PortWriteBoundMs(port, length);
-  const auto deadline = Clock::now() + std::chrono::milliseconds(boundMs);
-  while (true) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    const IoState st = PortPollWrite(port, static_cast<int>(std::max<long long>(left, 0)), nullptr);
-    if (st == IoState::Completed) break;
-    if (st == IoState::Failed || Clock::now() >= deadline) return false;
-  }
-  if (!PortDrainOutput(port, boundMs)) return false;
+bool SendUnanswered(Link& link, const std::uint8_t* packet, int length) {
+  const Deadline bound = Deadline::After(link.WriteBound(length));
+  if (!link.Write(packet, length, WriteOptions{bound, false}).ok()) return false;
+  if (!link.DrainOutput(bound).ok()) return false;
   // A serial line gets its own speed back when the port closes; the printer
   // must have taken the end at the download's speed by then. Its answer,
   // which nothing else needs, shows that it has; a printer that does not
   // answer is given a short while.
   char answer[64];
-  PortReadReplyWithin(port, answer, sizeof answer, kEndAnswerWaitMs, false);
+  ReplyTiming timing = link.Timing();
+  timing.firstByte = kEndAnswerWait;
+  link.ReadReply(answer, sizeof answer, timing);
   return true;
 }
 
-// One download over an open port: the image file, the packet buffer (which
-// outlives the port, so a write still going at the close has its bytes) and
-// the reply receiver. Each procedure returns 0 on success or the string id of
+// One download over an open port: the image file, the packet buffer and the
+// reply receiver. Each procedure returns 0 on success or the string id of
 // the failure.
 struct Transfer {
   PageContext& ctx;
-  PortHandle& port;
+  Link& port;
   QFile& file;
   std::uint32_t size;
   std::uint8_t* packet;
@@ -97,9 +89,9 @@ struct Transfer {
   }
 
   int RunXor() {
-    if (!ConfigureSerialPort(port, static_cast<std::uint32_t>(std::max(ctx.link.baud, 0)))) return kStrChangeBaudFail;
+    if (!port.Configure(static_cast<std::uint32_t>(std::max(ctx.link.baud, 0))).ok()) return kStrChangeBaudFail;
     if (!Xor(kXorSetSpeed, kFirmwareSerialBaud, nullptr, 0)) return kStrCommunicateFail;
-    if (!ConfigureSerialPort(port, kFirmwareSerialBaud)) return kStrChangeBaudFail;
+    if (!port.Configure(kFirmwareSerialBaud).ok()) return kStrChangeBaudFail;
     if (!Xor(kXorImage, kXorImageStart, nullptr, 0)) return kStrCommunicateFail;
     ShowProgressBar();
 
@@ -163,17 +155,14 @@ int SumProgress(std::uint32_t size, std::uint32_t block) {
   return static_cast<int>(static_cast<std::uint64_t>(block) * 25600 / size);
 }
 
-bool FirmwarePage::OnControl(int id, ControlEvent event, PageContext& ctx) {
-  if (event != ControlEvent::Clicked) return false;
+ControlResult FirmwarePage::OnControl(int id, ControlEvent event, PageContext& ctx) {
+  if (event != ControlEvent::Clicked) return ControlResult::Unhandled();
   if (id == kFirmwareChooseButton) {
     ChooseFirmwareFile(ctx);
-    return true;
+    return ControlResult::Handled();
   }
-  if (id == kFirmwareDownloadButton) {
-    DownloadFirmware(ctx);
-    return true;
-  }
-  return false;
+  if (id == kFirmwareDownloadButton) return ControlResult::Ran(DownloadFirmware(ctx));
+  return ControlResult::Unhandled();
 }
 
 void FirmwarePage::ChooseFirmwareFile(PageContext& ctx) {
@@ -182,15 +171,12 @@ void FirmwarePage::ChooseFirmwareFile(PageContext& ctx) {
   if (chosen) ctx.controls.SetText(kFirmwarePathEdit, *chosen);
 }
 
-bool FirmwarePage::DownloadFirmware(PageContext& ctx) {
+ActionResult FirmwarePage::DownloadFirmware(PageContext& ctx) {
   // Replies are waited for with the window's pump running; a click on
   // Download delivered there must not start a second download.
   const ReentryGuard guard(downloading_);
-  if (!guard.Entered()) return false;
-  auto refuse = [&ctx](int stringId) {
-    ctx.ui.ShowMessage(LoadString(stringId, ctx.langId));
-    return false;
-  };
+  if (!guard.Entered()) return ActionResult{ActionOutcome::Refused, 0, {}, {}};
+  auto refuse = [&ctx](int stringId) { return Refuse(ctx, stringId); };
 
   const QString path = ctx.controls.Text(kFirmwarePathEdit);
   const QFileInfo info(path);
@@ -206,17 +192,20 @@ bool FirmwarePage::DownloadFirmware(PageContext& ctx) {
   const std::uint32_t size = static_cast<std::uint32_t>(file.size());
 
   std::uint8_t packet[kPacketBufferSize];
-  ScopedPort port(OpenPagePort(ctx));
-  if (!port.valid()) return ShowPortOpenFailure(ctx);
+  OpenResult port = OpenPageLink(ctx);
+  if (!port.ok()) return ShowPortOpenFailure(ctx, port);
 
-  Transfer transfer{ctx, port.ref(), file, size, packet, {}, {}};
-  const int failure = SerialPortFlag() ? transfer.RunXor() : transfer.RunSum();
+  Transfer transfer{ctx, *port.link, file, size, packet, {}, {}};
+  const int failure = port.link->SerialMode() ? transfer.RunXor() : transfer.RunSum();
   // The port is closed (the end of the image pushed out first) before any
   // message is shown.
-  port.Close();
+  port.link.reset();
   file.close();
-  if (failure != 0) return refuse(failure);
-  return true;
+  if (failure == 0) return Succeeded();
+  ActionResult r = refuse(failure);
+  // Once the printer has heard of the image, a failure leaves it mid-update.
+  if (failure == kStrCommunicateFail) r.outcome = ActionOutcome::Lost;
+  return r;
 }
 
 }  // namespace deveder

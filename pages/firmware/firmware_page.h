@@ -40,7 +40,7 @@ int SumProgress(std::uint32_t size, std::uint32_t block);
 class FirmwarePage : public PageLogic {
  public:
   int DialogId() const override { return kFirmwareDialogId; }
-  bool OnControl(int id, ControlEvent event, PageContext& ctx) override;
+  ControlResult OnControl(int id, ControlEvent event, PageContext& ctx) override;
 
   // Button 1007: the file-open dialog; a confirmed choice replaces the path.
   void ChooseFirmwareFile(PageContext& ctx);
@@ -48,7 +48,7 @@ class FirmwarePage : public PageLogic {
   // the communication page. True when it went through; every failure has
   // shown one message. While a download runs, a second one is not started
   // (false, no message).
-  bool DownloadFirmware(PageContext& ctx);
+  ActionResult DownloadFirmware(PageContext& ctx);
 
  private:
   bool downloading_ = false;  // the window's pump may deliver a second click

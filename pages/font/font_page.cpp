@@ -1,4 +1,5 @@
 #include "pages/font/font_page.h"
+#include "link/port_hooks.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -6,7 +7,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "link/port.h"
+#include "link/link.h"
 #include "pages/core/page_port.h"
 #include "pages/core/write_values.h"
 #include "protocol/command_line.h"
@@ -18,44 +19,13 @@ namespace deveder {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// While file data goes out, the window's pump runs at least this often.
-constexpr int kPumpSliceMs = 2;
-
-int MsLeft(Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 1 << 30));
-}
-
-// Polls the started write of `length` bytes until the device has taken them
-// all, bounded like PortWrite. With `pump` the window's pump runs between
-// polls (file data); without it nothing is delivered (the command line).
-bool FinishWrite(PortHandle port, int length, bool pump) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(PortWriteBoundMs(port, length));
-  while (true) {
-    const IoState st = PortPollWrite(port, pump ? kPumpSliceMs : MsLeft(deadline), nullptr);
-    if (st == IoState::Completed) return true;
-    if (st == IoState::Failed || Clock::now() >= deadline) return false;
-    if (pump) CallPortPump();
-  }
-}
-
-// Starts one read and polls it until at least one byte has come, for at
-// most `boundMs`. The bytes' content does not matter: any answer counts.
-bool AwaitAnswer(PortHandle port, char* buffer, int capacity, int boundMs) {
-  if (!PortStartRead(port, buffer, capacity)) return false;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(boundMs, 0));
-  while (true) {
-    const IoState st = PortPollRead(port, MsLeft(deadline), nullptr);
-    if (st == IoState::Completed) return true;
-    if (st == IoState::Failed || Clock::now() >= deadline) return false;
-  }
-}
-
-bool Refuse(PageContext& ctx, int stringId) {
-  ctx.ui.ShowMessage(LoadString(stringId, ctx.langId));
-  return false;
+// One answer of the printer during a download: the bytes that come within
+// `bound`, gathered until the printer falls silent. Nothing is delivered to
+// the window meanwhile.
+IoResult AwaitAnswer(Link& link, char* buffer, int capacity, int boundMs) {
+  ReplyTiming timing = link.Timing();
+  timing.firstByte = milliseconds(std::max(boundMs, 0));
+  return link.ReadReply(buffer, capacity, timing, false, false);
 }
 
 }  // namespace
@@ -94,17 +64,14 @@ std::optional<std::string> FontDownloadLine(FontKind kind, const std::string& na
 
 void FontPage::OnCreate(PageContext& ctx) { ctx.controls.SetCurrentIndex(kFontKindList, 0); }
 
-bool FontPage::OnControl(int id, ControlEvent event, PageContext& ctx) {
-  if (event != ControlEvent::Clicked) return false;
+ControlResult FontPage::OnControl(int id, ControlEvent event, PageContext& ctx) {
+  if (event != ControlEvent::Clicked) return ControlResult::Unhandled();
   if (id == kFontChooseButton) {
     ChooseFontFile(ctx);
-    return true;
+    return ControlResult::Handled();
   }
-  if (id == kFontDownloadButton) {
-    DownloadFontFile(ctx);
-    return true;
-  }
-  return false;
+  if (id == kFontDownloadButton) return ControlResult::Ran(DownloadFontFile(ctx));
+  return ControlResult::Unhandled();
 }
 
 void FontPage::ChooseFontFile(PageContext& ctx) {
@@ -113,11 +80,11 @@ void FontPage::ChooseFontFile(PageContext& ctx) {
   if (chosen) ctx.controls.SetText(kFontPathEdit, *chosen);
 }
 
-bool FontPage::DownloadFontFile(PageContext& ctx) {
+ActionResult FontPage::DownloadFontFile(PageContext& ctx) {
   // The pump runs while file data goes out; a click on Download delivered
   // there must not start a second download on the same port.
   const ReentryGuard guard(downloading_);
-  if (!guard.Entered()) return false;
+  if (!guard.Entered()) return ActionResult{ActionOutcome::Refused, 0, {}, {}};
 
   ControlModel& controls = ctx.controls;
   const QString path = controls.Text(kFontPathEdit);
@@ -137,36 +104,34 @@ bool FontPage::DownloadFontFile(PageContext& ctx) {
   std::string nameBytes;
   if (kind == FontKind::FontExt) {
     LineValue name = FontFileNameValue(path, ctx.langId);
-    if (const std::optional<ValueRefusal> refusal = RefusalOf(FontFileNameField(ctx.langId), name)) {
-      ctx.ui.ShowMessage(ValueRefusalMessage(*refusal, ctx.langId));
-      return false;
-    }
+    if (const std::optional<ValueRefusal> refusal = RefusalOf(FontFileNameField(ctx.langId), name))
+      return RefuseWith(ctx, ValueRefusalMessage(*refusal, ctx.langId));
     nameBytes = std::move(name.bytes);
   }
   const std::optional<std::string> line = FontDownloadLine(kind, nameBytes, size);
   if (!line) return Refuse(ctx, kStrCantOpenPrinter);
 
-  // The buffer outlives the port: a write still started on it at the close
-  // is pushed out from it.
   char buffer[kLineBufferSize];
-  ScopedPort port(OpenPagePort(ctx));
-  if (!port.valid()) return ShowPortOpenFailure(ctx);
+  OpenResult port = OpenPageLink(ctx);
+  if (!port.ok()) return ShowPortOpenFailure(ctx, port);
+  Link& link = *port.link;
 
   // Every failure once the port is open: close it first, then tell the user.
   auto broken = [&] {
-    port.Close();
+    port.link.reset();
     file.close();
-    return Refuse(ctx, kStrUnconnectPrinter);
+    ActionResult r = Refuse(ctx, kStrUnconnectPrinter);
+    r.outcome = ActionOutcome::Lost;
+    return r;
   };
 
-  const int lineLength = static_cast<int>(line->size());
-  std::memcpy(buffer, line->data(), line->size());
-  if (!PortStartWrite(port.get(), buffer, lineLength) || !FinishWrite(port.get(), lineLength, false)) return broken();
+  // Bytes waiting from an earlier exchange are no go-ahead.
+  if (!link.DiscardInput().ok() || !link.Write(line->data(), static_cast<int>(line->size())).ok()) return broken();
 
-  // The go-ahead. With no data to follow, the printer's confirmation may
-  // arrive right behind it, so only one byte is taken and the rest is left
-  // for the second wait.
-  if (!AwaitAnswer(port.get(), buffer, size == 0 ? 1 : kLineBufferSize, bounds.goAheadMs)) return broken();
+  // The go-ahead, gathered until the printer falls silent. With no data to
+  // follow, the printer's confirmation may come right behind it, so only one
+  // byte is taken then and the rest is left for the second wait.
+  if (AwaitAnswer(link, buffer, size == 0 ? 1 : kLineBufferSize, bounds.goAheadMs).bytes == 0) return broken();
 
   controls.SetVisible(kFontProgressBar, true);
   qint64 remaining = size;
@@ -176,18 +141,21 @@ bool FontPage::DownloadFontFile(PageContext& ctx) {
     // in the buffer: stop rather than send them.
     if (file.read(buffer, chunk) != chunk) return broken();
     remaining -= chunk;
-    if (!PortStartWrite(port.get(), buffer, chunk) || !FinishWrite(port.get(), chunk, true)) return broken();
+    // Whatever the printer says before it has the last byte (the rest of a
+    // go-ahead in pieces, a late answer) is no confirmation.
+    if (!link.DiscardInput().ok()) return broken();
+    if (!link.Write(buffer, chunk, WriteOptions{std::nullopt, true}).ok()) return broken();
     controls.SetProgress(kFontProgressBar, static_cast<int>((size - remaining) * 100 / size));
   }
   controls.SetVisible(kFontProgressBar, false);
 
   // The printer may take long to store the file; its confirmation is waited
   // for from the moment the last byte has left the line.
-  PortDrainOutput(port.get(), PortWriteBoundMs(port.get(), kFontChunkBytes));
-  if (!AwaitAnswer(port.get(), buffer, kLineBufferSize, bounds.confirmationMs)) return broken();
+  link.DrainOutput(Deadline::After(link.WriteBound(kFontChunkBytes)));
+  if (AwaitAnswer(link, buffer, kLineBufferSize, bounds.confirmationMs).bytes == 0) return broken();
 
-  port.Close();
-  return true;
+  port.link.reset();
+  return Succeeded();
 }
 
 }  // namespace deveder

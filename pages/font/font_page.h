@@ -61,14 +61,14 @@ class FontPage : public PageLogic {
  public:
   int DialogId() const override { return kFontDialogId; }
   void OnCreate(PageContext& ctx) override;
-  bool OnControl(int id, ControlEvent event, PageContext& ctx) override;
+  ControlResult OnControl(int id, ControlEvent event, PageContext& ctx) override;
 
   // Button 1007: the file-open dialog; a confirmed choice replaces the path.
   void ChooseFontFile(PageContext& ctx);
   // Button 1004: sends the file at the path in edit 1006. True when the
   // printer confirmed the download; every failure has shown one message.
   // While a download runs, a second one is not started (false, no message).
-  bool DownloadFontFile(PageContext& ctx);
+  ActionResult DownloadFontFile(PageContext& ctx);
 
   FontDownloadBounds bounds;
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "link/port.h"
+#include "link/link.h"
 #include "pages/core/page_port.h"
 #include "protocol/printer_info.h"
 #include "protocol/reply_channel.h"
@@ -59,41 +59,28 @@ void SettingsPage::OnCreate(PageContext& ctx) {
                        QString::fromUtf8(ctx.langId == kLangChinese ? kAppStandardMode : kAppCommon));
 }
 
-bool SettingsPage::OnControl(int id, ControlEvent event, PageContext& ctx) {
-  if (event != ControlEvent::Clicked) return false;
-  if (id == kSetReadButton) {
-    OnReadSettings(ctx);
-    return true;
-  }
-  if (id == kSetWriteButton) {
-    OnWriteSettings(ctx);
-    return true;
-  }
-  return false;
+ControlResult SettingsPage::OnControl(int id, ControlEvent event, PageContext& ctx) {
+  if (event != ControlEvent::Clicked) return ControlResult::Unhandled();
+  if (id == kSetReadButton) return ControlResult::Ran(OnReadSettings(ctx));
+  if (id == kSetWriteButton) return ControlResult::Ran(OnWriteSettings(ctx));
+  return ControlResult::Unhandled();
 }
 
-bool SettingsPage::OnReadSettings(PageContext& ctx) {
+ActionResult SettingsPage::OnReadSettings(PageContext& ctx) {
   ControlModel& c = ctx.controls;
   const int lang = ctx.langId;
   const bool chinese = lang == kLangChinese;
 
-  if (!TextConversionAvailable(lang)) {
-    ctx.ui.ShowMessage(NoTextConversionMessage(lang));
-    return false;
-  }
-  ScopedPort port(OpenPagePort(ctx));
-  if (!port.valid()) {
-    ShowPortOpenFailure(ctx);
-    return false;
-  }
+  if (!TextConversionAvailable(lang)) return RefuseWith(ctx, NoTextConversionMessage(lang));
+  OpenResult port = OpenPageLink(ctx);
+  if (!port.ok()) return ShowPortOpenFailure(ctx, port);
   // The port is closed before the user is told.
   auto lost = [&] {
-    port.Close();
-    ctx.ui.ShowMessage(kMsgConnectionLost);
-    return false;
+    port.link.reset();
+    return Lost(ctx);
   };
 
-  ReplyChannel channel(port.get());
+  ReplyChannel channel(*port.link);
   if (channel.Drain() == ReplyChannel::Outcome::Lost) return lost();
   LineForm form = LineForm::Named;
   if (!ctx.printer.named()) {
@@ -155,9 +142,9 @@ bool SettingsPage::OnReadSettings(PageContext& ctx) {
   }
 
   readOnce_ = true;
-  port.Close();
+  port.link.reset();
   ctx.ui.ShowTimedMessage(LoadString(kStrReadOk, lang), LoadString(kStrSetup, lang));
-  return true;
+  return Succeeded(kStrReadOk, LoadString(kStrReadOk, lang));
 }
 
 const std::vector<const char*>& SettingsVariables() {
@@ -412,24 +399,24 @@ SettingsWritePlan BuildSettingsWrite(const ControlModel& c, LineForm form, int l
   return plan;
 }
 
-bool SettingsPage::OnWriteSettings(PageContext& ctx) {
+ActionResult SettingsPage::OnWriteSettings(PageContext& ctx) {
   const int lang = ctx.langId;
   kept_.clear();
-  if (!TextConversionAvailable(lang)) {
-    ctx.ui.ShowMessage(NoTextConversionMessage(lang));
-    return false;
-  }
-  ScopedPort port(OpenPagePort(ctx));
-  if (!port.valid()) {
-    ShowPortOpenFailure(ctx);
-    return false;
-  }
+  if (!TextConversionAvailable(lang)) return RefuseWith(ctx, NoTextConversionMessage(lang));
+  OpenResult port = OpenPageLink(ctx);
+  if (!port.ok()) return ShowPortOpenFailure(ctx, port);
   auto refuse = [&](const QString& message) {
-    port.Close();
-    ctx.ui.ShowMessage(message);
-    return false;
+    port.link.reset();
+    return RefuseWith(ctx, message);
   };
-  if (!readOnce_) return refuse(LoadString(kStrPleaseReadFirst, lang));
+  auto lost = [&] {
+    port.link.reset();
+    return Lost(ctx);
+  };
+  if (!readOnce_) {
+    port.link.reset();
+    return Refuse(ctx, kStrPleaseReadFirst);
+  }
 
   // Every line is built before the first goes out, so a value that cannot
   // travel, or is too long for its line, refuses the Write with nothing sent.
@@ -439,15 +426,16 @@ bool SettingsPage::OnWriteSettings(PageContext& ctx) {
   if (plan.refusal) return refuse(ValueRefusalMessage(*plan.refusal, lang));
   if (plan.tooLong) return refuse(ValueTooLongMessage(lang));
   for (const std::string& line : plan.lines)
-    if (PortWrite(port.get(), line.data(), static_cast<int>(line.size())) != 0) return refuse(kMsgConnectionLost);
+    if (!port.link->SendLine(line).ok()) return lost();
   // No reply is read, so only here can a printer that went away during the
   // last lines be noticed.
-  if (!PortConfirmOutput(port.get())) return refuse(kMsgConnectionLost);
-  port.Close();
+  if (!port.link->ConfirmOutput().ok()) return lost();
+  port.link.reset();
   if (!plan.kept.empty()) ctx.ui.ShowNotice(KeptValuesMessage(plan.kept, lang));
-  if (!plan.complete) return false;
+  // Without "msw" the Write is not whole: it ends silently, not as done.
+  if (!plan.complete) return ActionResult{ActionOutcome::Refused, 0, {}, {}};
   ctx.ui.ShowTimedMessage(LoadString(kStrWriteOk, lang), LoadString(kStrSetup, lang));
-  return true;
+  return Succeeded(kStrWriteOk, LoadString(kStrWriteOk, lang));
 }
 
 }  // namespace deveder

@@ -69,17 +69,17 @@ class SettingsPage : public PageLogic {
   // Clears the read-once flag and fills the code page and application lists.
   void OnCreate(PageContext& ctx) override;
   // Read (1016) and Write (1017).
-  bool OnControl(int id, ControlEvent event, PageContext& ctx) override;
+  ControlResult OnControl(int id, ControlEvent event, PageContext& ctx) override;
   bool NeedsRead() const override { return !readOnce_; }
-  void Read(PageContext& ctx) override { OnReadSettings(ctx); }
+  ActionResult Read(PageContext& ctx) override { return OnReadSettings(ctx); }
 
-  // Fills the page from the printer. True when every step ran: the
+  // Fills the page from the printer. Ok when every step ran: the
   // read-once flag is then set and "Read OK" shown. Every failure has shown
   // one message.
-  bool OnReadSettings(PageContext& ctx);
-  // Sends the page to the printer. True when every line up to "msw" went
+  ActionResult OnReadSettings(PageContext& ctx);
+  // Sends the page to the printer. Ok when every line up to "msw" went
   // out and "Write OK" was shown.
-  bool OnWriteSettings(PageContext& ctx);
+  ActionResult OnWriteSettings(PageContext& ctx);
 
   bool ReadOnce() const { return readOnce_; }
   const SettingsReadBack& LastRead() const { return readBack_; }

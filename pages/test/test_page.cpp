@@ -14,8 +14,6 @@ namespace deveder {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr PrinterAction kDump{"dump", 2};
 constexpr PrinterAction kPrintTest{"print_test", 3};
 constexpr PrinterAction kFactoryDefault{"factory_default", 4};
@@ -30,22 +28,16 @@ constexpr TestCommand kCommands[] = {
     {kTestCalibrationButton, kPrintTest, "cal"},
 };
 
-int MsLeft(Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 1 << 30));
-}
-
 // Every failure once the port is open: close it first, so that no port is
 // held while the box waits for the user, then tell the user.
-bool ConnectionLost(ScopedPort& port, PageContext& ctx) {
-  port.Close();
-  ctx.ui.ShowMessage(kMsgConnectionLost);
-  return false;
+ActionResult ConnectionLost(OpenResult& port, PageContext& ctx) {
+  port.link.reset();
+  return Lost(ctx);
 }
 
 // The pause after a write on a serial port.
-void PauseOnSerial(const TestPageTiming& timing) {
-  if (!SerialPortFlag()) return;
+void PauseOnSerial(const Link& link, const TestPageTiming& timing) {
+  if (!link.SerialMode()) return;
   if (timing.pause) timing.pause(kSerialJobPauseMs);
   else std::this_thread::sleep_for(std::chrono::milliseconds(kSerialJobPauseMs));
 }
@@ -83,91 +75,65 @@ int SampleJobForLanguages(unsigned languageMask) {
   return 0;
 }
 
-bool WriteJobAndWait(ScopedPort& port, const void* bytes, int length, PageContext& ctx,
-                     const TestPageTiming& timing) {
-  const int boundMs = timing.writeBoundMs > 0 ? timing.writeBoundMs : PortWriteBoundMs(port.get(), length);
-  if (!PortStartWrite(port.get(), bytes, length)) return ConnectionLost(port, ctx);
-  const auto deadline = Clock::now() + std::chrono::milliseconds(boundMs);
-  while (true) {
-    // The poll waits for the port to take more; nothing is delivered to the
-    // window meanwhile.
-    const IoState st = PortPollWrite(port.get(), MsLeft(deadline), nullptr);
-    if (st == IoState::Completed) break;
-    if (st == IoState::Failed) return ConnectionLost(port, ctx);
-    if (Clock::now() >= deadline) {
-      // The device stopped taking bytes (a serial line that times out ends
-      // short the same way): what it has not taken is dropped.
-      PortCancelWrite(port.get());
-      return ConnectionLost(port, ctx);
-    }
-  }
+bool WriteJobAndWait(Link& link, const void* bytes, int length, const TestPageTiming& timing) {
+  const milliseconds bound = timing.writeBoundMs > 0 ? milliseconds(timing.writeBoundMs) : link.WriteBound(length);
+  // The device stopped taking bytes (a serial line that times out ends
+  // short the same way): what it has not taken is dropped at the close.
+  if (!link.Write(bytes, length, WriteOptions{Deadline::After(bound), false}).ok()) return false;
   // Nothing is read back: a printer unplugged while the last bytes leave
   // is caught here rather than taken for a success.
-  if (!PortConfirmOutput(port.get())) return ConnectionLost(port, ctx);
-  PauseOnSerial(timing);
+  if (!link.ConfirmOutput().ok()) return false;
+  PauseOnSerial(link, timing);
   return true;
 }
 
-bool TestPage::OnControl(int id, ControlEvent event, PageContext& ctx) {
-  if (event != ControlEvent::Clicked) return false;
-  if (id == kTestDemoPrintButton) {
-    RunSamplePrint(ctx);
-    return true;
-  }
-  if (const TestCommand* command = FindTestCommand(id)) {
-    SendTestCommand(*command, ctx);
-    return true;
-  }
-  return false;
+ControlResult TestPage::OnControl(int id, ControlEvent event, PageContext& ctx) {
+  if (event != ControlEvent::Clicked) return ControlResult::Unhandled();
+  if (id == kTestDemoPrintButton) return ControlResult::Ran(RunSamplePrint(ctx));
+  if (const TestCommand* command = FindTestCommand(id)) return ControlResult::Ran(SendTestCommand(*command, ctx));
+  return ControlResult::Unhandled();
 }
 
-bool TestPage::SendTestCommand(const TestCommand& command, PageContext& ctx) {
+ActionResult TestPage::SendTestCommand(const TestCommand& command, PageContext& ctx) {
   BusyScope busy(busy_);
-  if (!busy.entered()) return false;
+  if (!busy.entered()) return ActionResult{ActionOutcome::Refused, 0, {}, {}};
 
-  // The buffer outlives the port: the line is written from it.
   char buffer[kLineBufferSize];
-  ScopedPort port(OpenPrinterPort(ctx.link.portPath.toStdString()));
-  if (!port.valid()) {
-    ShowPortOpenFailure(ctx);
-    return false;
-  }
+  OpenResult port = OpenPageLink(ctx);
+  if (!port.ok()) return ShowPortOpenFailure(ctx, port);
   // A printer that answered with the named form once keeps it; one that did
   // not is asked again before every command.
-  if (!ctx.printer.named() && ProbePrinterModel(port.get(), buffer, kLineBufferSize, ctx.printer) < 0)
+  if (!ctx.printer.named() && ProbePrinterModel(*port.link, buffer, kLineBufferSize, ctx.printer) < 0)
     return ConnectionLost(port, ctx);
 
   const std::string line = TestCommandLine(command, FormForFlag(ctx.printer.namedFormFlag));
-  std::copy(line.begin(), line.end(), buffer);
-  return WriteJobAndWait(port, buffer, static_cast<int>(line.size()), ctx, timing);
+  if (!WriteJobAndWait(*port.link, line.data(), static_cast<int>(line.size()), timing))
+    return ConnectionLost(port, ctx);
+  return Succeeded();
 }
 
-bool TestPage::RunSamplePrint(PageContext& ctx) {
+ActionResult TestPage::RunSamplePrint(PageContext& ctx) {
   BusyScope busy(busy_);
-  if (!busy.entered()) return false;
+  if (!busy.entered()) return ActionResult{ActionOutcome::Refused, 0, {}, {}};
 
   char buffer[kSampleProbeBufferSize];
-  ScopedPort port(OpenPrinterPort(ctx.link.portPath.toStdString()));
-  if (!port.valid()) {
-    ShowPortOpenFailure(ctx);
-    return false;
-  }
+  OpenResult port = OpenPageLink(ctx);
+  if (!port.ok()) return ShowPortOpenFailure(ctx, port);
   // Only the language mask matters here; the job is no command line. A
   // printer that went away during the probe is a lost connection, not a
   // printer without a template.
-  if (!ctx.printer.named() && ProbePrinterModel(port.get(), buffer, kSampleProbeBufferSize, ctx.printer) < 0)
+  if (!ctx.printer.named() && ProbePrinterModel(*port.link, buffer, kSampleProbeBufferSize, ctx.printer) < 0)
     return ConnectionLost(port, ctx);
 
   const int jobId = SampleJobForLanguages(ctx.printer.languageMask);
   const std::span<const std::uint8_t> job = jobId ? FindSampleJob(jobId) : std::span<const std::uint8_t>();
   if (job.empty()) {
-    PauseOnSerial(timing);
-    port.Close();
-    ctx.ui.ShowMessage(kMsgNoTemplate);
-    return false;
+    PauseOnSerial(*port.link, timing);
+    port.link.reset();
+    return RefuseWith(ctx, kMsgNoTemplate);
   }
-  // The job is built-in data: it stays valid after the port is gone.
-  return WriteJobAndWait(port, job.data(), static_cast<int>(job.size()), ctx, timing);
+  if (!WriteJobAndWait(*port.link, job.data(), static_cast<int>(job.size()), timing)) return ConnectionLost(port, ctx);
+  return Succeeded();
 }
 
 }  // namespace deveder

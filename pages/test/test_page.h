@@ -9,7 +9,8 @@
 #include <functional>
 #include <string>
 
-#include "link/port.h"
+#include "link/link.h"
+#include "pages/core/action_result.h"
 #include "pages/core/page_logic.h"
 #include "protocol/command_line.h"
 
@@ -49,33 +50,32 @@ inline constexpr int kSampleProbeBufferSize = 1024;
 inline constexpr int kSerialJobPauseMs = 100;
 
 struct TestPageTiming {
-  // Bound of one write in ms; 0: PortWriteBoundMs for its length.
+  // Bound of one write in ms; 0: the link's write bound for its length.
   int writeBoundMs = 0;
   // Sleeps for the pause after a write on a serial port; empty: a real sleep.
   std::function<void(int ms)> pause;
 };
 
 // Writes `length` bytes as one write and waits, with no pause and no window
-// messages, until the port has taken them all and they have left. A write
-// that cannot start, fails, ends short or does not finish within the bound,
-// or a device gone once it finished, closes the port and shows
-// "打印机连接断开" (false). On success, with the serial-port flag, the
-// pause follows (true).
-bool WriteJobAndWait(ScopedPort& port, const void* bytes, int length, PageContext& ctx,
-                     const TestPageTiming& timing);
+// messages, until the port has taken them all and they have left. False
+// when the write fails, ends short or does not finish within the bound, or
+// the device is gone once it finished. On success, in serial mode, the
+// pause follows.
+bool WriteJobAndWait(Link& link, const void* bytes, int length, const TestPageTiming& timing);
 
 class TestPage : public PageLogic {
  public:
   int DialogId() const override { return kTestDialogId; }
-  bool OnControl(int id, ControlEvent event, PageContext& ctx) override;
+  ControlResult OnControl(int id, ControlEvent event, PageContext& ctx) override;
   bool NeedsRead() const override { return false; }
 
-  // One command button. True when the port took the whole line; every
+  // One command button. Ok when the port took the whole line; every
   // failure has shown one message. A press while an action of this page
-  // runs (the probe's wait keeps the window going) is ignored (false).
-  bool SendTestCommand(const TestCommand& command, PageContext& ctx);
-  // Button 1104, the sample print. True when the port took the whole job.
-  bool RunSamplePrint(PageContext& ctx);
+  // runs (the probe's wait keeps the window going) is ignored (refused,
+  // with no message).
+  ActionResult SendTestCommand(const TestCommand& command, PageContext& ctx);
+  // Button 1104, the sample print. Ok when the port took the whole job.
+  ActionResult RunSamplePrint(PageContext& ctx);
 
   TestPageTiming timing;
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/port.h"
+#include "link/link.h"
 #include "pages/core/page_port.h"
 #include "pages/core/control_model.h"
 #include "protocol/printer_info.h"
@@ -25,10 +25,6 @@ namespace deveder {
 using namespace wifi;
 
 namespace {
-
-bool SendLine(PortHandle port, const std::string& line) {
-  return PortWrite(port, line.data(), static_cast<int>(line.size())) == 0;
-}
 
 int ToInt(long v) { return static_cast<int>(std::clamp<long>(v, INT_MIN, INT_MAX)); }
 
@@ -177,37 +173,35 @@ void WifiPage::OnCreate(PageContext& ctx) {
     ctx.controls.SetEnabled(id, false);
 }
 
-bool WifiPage::OnControl(int id, ControlEvent event, PageContext& ctx) {
-  if (event != ControlEvent::Clicked) return false;
+ControlResult WifiPage::OnControl(int id, ControlEvent event, PageContext& ctx) {
+  if (event != ControlEvent::Clicked) return ControlResult::Unhandled();
   switch (id) {
     case kReadButton:
-      ReadWifiSettings(ctx);
-      return true;
+      return ControlResult::Ran(ReadWifiSettings(ctx));
     case kWriteButton:
-      WriteWifiSettings(ctx);
-      return true;
+      return ControlResult::Ran(WriteWifiSettings(ctx));
     case kModeSta:
       OnModeClicked(id, 1, ctx);
-      return true;
+      return ControlResult::Handled();
     case kModeAp:
       OnModeClicked(id, 2, ctx);
-      return true;
+      return ControlResult::Handled();
     case kModeBoth:
       OnModeClicked(id, 3, ctx);
-      return true;
+      return ControlResult::Handled();
     case kDhcpEnable:
       OnDhcpClicked(id, 1, ctx);
-      return true;
+      return ControlResult::Handled();
     case kDhcpDisable:
       OnDhcpClicked(id, 0, ctx);
-      return true;
+      return ControlResult::Handled();
     case kAutoYes:
     case kAutoNo:
       // No action of their own: WRITE reads them.
       SelectRadio(ctx.controls, id, id == kAutoYes ? kAutoNo : kAutoYes);
-      return true;
+      return ControlResult::Handled();
     default:
-      return false;
+      return ControlResult::Unhandled();
   }
 }
 
@@ -233,21 +227,15 @@ void WifiPage::OnDhcpClicked(int id, int choice, PageContext& ctx) {
   UpdateWifiControls(ctx.controls, mode_, dhcpChoice_);
 }
 
-void WifiPage::ReadWifiSettings(PageContext& ctx) {
-  if (!TextConversionAvailable(ctx.langId)) {
-    ctx.ui.ShowMessage(NoTextConversionMessage(ctx.langId));
-    return;
-  }
-  ScopedPort port(OpenPagePort(ctx));
-  if (!port.valid()) {
-    ShowPortOpenFailure(ctx);
-    return;
-  }
+ActionResult WifiPage::ReadWifiSettings(PageContext& ctx) {
+  if (!TextConversionAvailable(ctx.langId)) return RefuseWith(ctx, NoTextConversionMessage(ctx.langId));
+  OpenResult port = OpenPageLink(ctx);
+  if (!port.ok()) return ShowPortOpenFailure(ctx, port);
   auto lost = [&] {
-    port.Close();
-    ctx.ui.ShowMessage(kMsgConnectionLost);
+    port.link.reset();
+    return Lost(ctx);
   };
-  ReplyChannel channel(port.get());
+  ReplyChannel channel(*port.link);
   if (channel.Drain() == ReplyChannel::Outcome::Lost) return lost();
   if (!ctx.printer.named() && channel.Probe(ctx.printer) == ReplyChannel::Outcome::Lost) return lost();
   if (channel.Silent()) return lost();
@@ -271,6 +259,7 @@ void WifiPage::ReadWifiSettings(PageContext& ctx) {
     dhcpChoice_ = choice.dhcpChoice;
   }
   readOnce_ = true;
+  return Succeeded();
 }
 
 namespace {
@@ -312,22 +301,23 @@ WritePlan BuildWifiWrite(const ControlModel& c, LineForm form, int langId, const
   return plan;
 }
 
-void WifiPage::WriteWifiSettings(PageContext& ctx) {
+ActionResult WifiPage::WriteWifiSettings(PageContext& ctx) {
   kept_.clear();
-  if (!TextConversionAvailable(ctx.langId)) {
-    ctx.ui.ShowMessage(NoTextConversionMessage(ctx.langId));
-    return;
-  }
-  ScopedPort port(OpenPagePort(ctx));
-  if (!port.valid()) {
-    ShowPortOpenFailure(ctx);
-    return;
-  }
+  if (!TextConversionAvailable(ctx.langId)) return RefuseWith(ctx, NoTextConversionMessage(ctx.langId));
+  OpenResult port = OpenPageLink(ctx);
+  if (!port.ok()) return ShowPortOpenFailure(ctx, port);
   auto refuse = [&](const QString& message) {
-    port.Close();
-    ctx.ui.ShowMessage(message);
+    port.link.reset();
+    return RefuseWith(ctx, message);
   };
-  if (!readOnce_) return refuse(LoadString(kStrPleaseReadFirst, ctx.langId));
+  auto lost = [&] {
+    port.link.reset();
+    return Lost(ctx);
+  };
+  if (!readOnce_) {
+    port.link.reset();
+    return Refuse(ctx, kStrPleaseReadFirst);
+  }
   // Every line is built before the first goes out: a field that cannot
   // travel, or a list too long for its line, refuses the write with nothing
   // sent.
@@ -336,12 +326,13 @@ void WifiPage::WriteWifiSettings(PageContext& ctx) {
   if (plan.refusal) return refuse(ValueRefusalMessage(*plan.refusal, ctx.langId));
   if (plan.tooLong) return refuse(ValueTooLongMessage(ctx.langId));
   for (const std::string& line : plan.lines)
-    if (!SendLine(port.get(), line)) return refuse(kMsgConnectionLost);
+    if (!port.link->SendLine(line).ok()) return lost();
   // The write reports nothing when it worked, so a printer that went away
   // during the last lines must be told here.
-  if (!PortConfirmOutput(port.get())) return refuse(kMsgConnectionLost);
-  port.Close();
+  if (!port.link->ConfirmOutput().ok()) return lost();
+  port.link.reset();
   if (!plan.kept.empty()) ctx.ui.ShowNotice(KeptValuesMessage(plan.kept, ctx.langId));
+  return Succeeded();
 }
 
 }  // namespace deveder

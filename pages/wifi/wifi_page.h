@@ -112,12 +112,12 @@ class WifiPage : public PageLogic {
  public:
   int DialogId() const override { return wifi::kDialogId; }
   void OnCreate(PageContext& ctx) override;
-  bool OnControl(int id, ControlEvent event, PageContext& ctx) override;
+  ControlResult OnControl(int id, ControlEvent event, PageContext& ctx) override;
   bool NeedsRead() const override { return !readOnce_; }
-  void Read(PageContext& ctx) override { ReadWifiSettings(ctx); }
+  ActionResult Read(PageContext& ctx) override { return ReadWifiSettings(ctx); }
 
-  void ReadWifiSettings(PageContext& ctx);
-  void WriteWifiSettings(PageContext& ctx);
+  ActionResult ReadWifiSettings(PageContext& ctx);
+  ActionResult WriteWifiSettings(PageContext& ctx);
 
   // True once a READ has run to its end; never cleared again.
   bool ReadOnce() const { return readOnce_; }

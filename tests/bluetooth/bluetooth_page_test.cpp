@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "link/port.h"
+#include "link/link.h"
 #include "pages/bluetooth/bluetooth_page.h"
 #include "pages/core/memory_controls.h"
 #include "protocol/text_codec.h"

@@ -38,7 +38,7 @@ std::vector<std::string> SetvarLines(const std::vector<std::string>& lines) {
 
 }  // namespace deveder::tst
 
-#include "link/port.h"
+#include "link/link.h"
 #include "protocol/command_line.h"
 #include "sim/printer_sim.h"
 

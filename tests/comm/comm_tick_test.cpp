@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "pages/comm/comm_page.h"
-#include "link/port.h"
+#include "link/link.h"
 #include "protocol/text_codec.h"
 #include "pages/core/memory_controls.h"
 #include "resources/dialogs.h"
@@ -40,7 +40,6 @@ struct Fixture : ::testing::Test {
   bool Cleared() const { return info.namedFormFlag == 0 && info.modelName[0] == 0; }
   QStringList Box() const { return Items(controls, kPortBox); }
 
-  tst::SerialFlag restore{false};
   FakeSource source;
   MemoryControls controls;
   tst::RecordingUi ui;
@@ -64,7 +63,7 @@ TEST_F(Fixture, StartsInUsbModeWithOnePrinterSelected) {
   EXPECT_FALSE(controls.Visible(kBaudBox));
   EXPECT_FALSE(controls.Visible(kStaticId));
   EXPECT_EQ(page.BaudValue(), 9600);
-  EXPECT_FALSE(SerialPortFlag());
+  EXPECT_FALSE(page.SerialMode());
 }
 
 TEST_F(Fixture, PluggingInUnpluggingAndReplacingPrinters) {
@@ -158,7 +157,7 @@ TEST_F(Fixture, SwitchingToSerialShowsTheBaudBoxAndTheListFollows) {
   page.OnCreate(ctx);
   controls.SetCurrentIndex(kPortTypeBox, 1);
   EXPECT_TRUE(page.OnControl(kPortTypeBox, ControlEvent::SelectionChanged, ctx));
-  EXPECT_TRUE(SerialPortFlag());
+  EXPECT_TRUE(page.SerialMode());
   EXPECT_TRUE(controls.Visible(kBaudBox));
   EXPECT_TRUE(controls.Visible(kStaticId));
   EXPECT_EQ(CurrentItemText(controls, kBaudBox), "9600");
@@ -174,7 +173,7 @@ TEST_F(Fixture, SwitchingToSerialShowsTheBaudBoxAndTheListFollows) {
   // "ETH" behaves as "USB".
   controls.SetCurrentIndex(kPortTypeBox, 2);
   page.OnControl(kPortTypeBox, ControlEvent::SelectionChanged, ctx);
-  EXPECT_FALSE(SerialPortFlag());
+  EXPECT_FALSE(page.SerialMode());
   EXPECT_FALSE(controls.Visible(kBaudBox));
   page.Tick(ctx);
   EXPECT_EQ(Box(), QStringList{"/dev/usb/lp0"});
@@ -215,7 +214,7 @@ TEST_F(Fixture, NetworkModeKeepsATypedAddressAndOffersTheWifiPagesPrinter) {
   controls.SetCurrentIndex(kPortTypeBox, 2);
   page.OnControl(kPortTypeBox, ControlEvent::SelectionChanged, ctx);
   EXPECT_TRUE(page.NetworkMode());
-  EXPECT_FALSE(SerialPortFlag());
+  EXPECT_FALSE(page.SerialMode());
   page.Tick(ctx);
   EXPECT_EQ(Box(), QStringList{"/dev/usb/lp0"});
   EXPECT_EQ(controls.Text(kPortBox), "/dev/usb/lp0");

@@ -1,4 +1,5 @@
 #include "faults/sweep.h"
+#include "link/port_hooks.h"
 
 #include <gtest/gtest.h>
 
@@ -28,11 +29,11 @@ bool TryRunOnce(const SweepAction& action, long hangUpAfter, SweepRun& result) {
     ADD_FAILURE() << "simulator did not start";
     return true;
   }
-  SerialFlag flag(action.serial);
   MemoryControls controls(FindDialogTemplate(action.dialogId, kLangEnglish));
   RecordingUi ui;
   PrinterInfo info;
   PageContext ctx{controls, ui, info, LinkChoice{QString::fromStdString(printer.PortPath()), action.baud}, kLangEnglish};
+  ctx.link.serial = action.serial;
   std::unique_ptr<PageLogic> page = action.make();
   long written = 0;
   SetPortTraceHook([&](bool sent, const char*, int length) {

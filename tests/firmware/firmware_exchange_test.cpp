@@ -13,16 +13,17 @@ using namespace deveder;
 
 namespace {
 
-struct Link {
-  explicit Link(bool serial, sim::Faults faults = {}) : flag(serial) {
-    sim::Options o;
-    o.faults = faults;
-    printer = std::make_unique<sim::PrinterSim>(o);
-    EXPECT_TRUE(printer->Start());
-    port = OpenPrinterPort(printer->PortPath());
-    EXPECT_NE(port, kInvalidPortHandle);
-  }
-  ~Link() { ClosePrinterPort(port); }
+std::unique_ptr<sim::PrinterSim> StartedPrinter(const sim::Faults& faults) {
+  sim::Options o;
+  o.faults = faults;
+  auto printer = std::make_unique<sim::PrinterSim>(o);
+  EXPECT_TRUE(printer->Start());
+  return printer;
+}
+
+struct Rig {
+  explicit Rig(bool serial, sim::Faults faults = {})
+      : printer(StartedPrinter(faults)), open(OpenLink(printer->PortPath(), {serial, std::nullopt})), port(*open.link) {}
 
   bool Xor(std::uint16_t command, std::uint32_t argument, int attempts, std::uint32_t limitMs, int n = 0) {
     std::uint8_t payload[256] = {};
@@ -42,9 +43,9 @@ struct Link {
   }
   std::size_t Sent() const { return printer->Packets().size(); }
 
-  tst::SerialFlag flag;
   std::unique_ptr<sim::PrinterSim> printer;
-  PortHandle port = kInvalidPortHandle;
+  OpenResult open;
+  Link& port = *open.link;
   ReplyReceiver receiver;
   std::uint8_t packet[600];
   std::uint8_t reply[1024];
@@ -64,7 +65,7 @@ std::string Note(const sim::PrinterSim& p, std::size_t packet) {
 TEST(FirmwareExchange, AttemptsCountTheSendsAndThePumpRunsWhileWaiting) {
   sim::Faults f;
   f.silent = true;
-  Link l(true, f);
+  Rig l(true, f);
   int pumped = 0;
   tst::PumpHook hook([&] { ++pumped; });
   EXPECT_FALSE(l.Xor(0x2B, 115200, 1, 60));
@@ -78,14 +79,14 @@ TEST(FirmwareExchange, AttemptsCountTheSendsAndThePumpRunsWhileWaiting) {
 }
 
 TEST(FirmwareExchange, XorLoaderListensAtTheNewSpeedOnceAcknowledged) {
-  Link l(true);
-  ASSERT_TRUE(ConfigureSerialPort(l.port, 19200));
+  Rig l(true);
+  ASSERT_TRUE(l.port.Configure(19200).ok());
   ASSERT_TRUE(l.Xor(0x2B, 115200, 1, 500));
   EXPECT_EQ(l.replyLength, 0);
   EXPECT_EQ(Note(*l.printer, 0), "baud 19200");
   // Still at the old speed: the loader does not understand.
   EXPECT_FALSE(l.Xor(0x2F, 0, 1, 100));
-  ASSERT_TRUE(ConfigureSerialPort(l.port, 115200));
+  ASSERT_TRUE(l.port.Configure(115200).ok());
   EXPECT_TRUE(l.Xor(0x2F, 0, 1, 500));
   EXPECT_EQ(Note(*l.printer, 2), "baud 115200");
   EXPECT_EQ(l.printer->LineBaud(), 115200u);
@@ -94,7 +95,7 @@ TEST(FirmwareExchange, XorLoaderListensAtTheNewSpeedOnceAcknowledged) {
 TEST(FirmwareExchange, DroppedAcknowledgementsAreResent) {
   sim::Faults f;
   f.dropFirstAcks = 2;
-  Link l(false, f);
+  Rig l(false, f);
   EXPECT_TRUE(l.Begin(100, 3, 100));
   EXPECT_EQ(l.Sent(), 3u);
   ASSERT_EQ(l.printer->Firmware().size(), 1u) << "a repeated begin is the same image";
@@ -107,22 +108,22 @@ TEST(FirmwareExchange, RepliesToAnotherRequestInEitherFraming) {
   f.garbageBeforeReplies = std::string("\x03\x1B\x10\x00", 4);
   {
     // The sum receiver drops the stray reply at its seventh byte.
-    Link l(false, f);
+    Rig l(false, f);
     EXPECT_TRUE(l.Begin(100, 1, 500));
   }
   {
     // The XOR receiver is blocked by it until the send's time runs out.
-    Link l(true, f);
+    Rig l(true, f);
     EXPECT_FALSE(l.Xor(0x2B, 115200, 2, 100));
     EXPECT_EQ(l.Sent(), 2u);
   }
   f.replyWrongCommand = false;
-  Link l(true, f);
+  Rig l(true, f);
   EXPECT_TRUE(l.Xor(0x2B, 115200, 1, 500)) << "garbage alone is skipped";
 }
 
 TEST(FirmwareExchange, LoaderChecksRequestsAndAnswersNothingElse) {
-  Link l(false);
+  Rig l(false);
   std::uint8_t block[7 + 3] = {0, 0, 0, 0, 0, 0, 3, 'a', 'b', 'c'};
   EXPECT_FALSE(l.Sum(4, block, sizeof block, 1, 80)) << "no block before the image is announced";
   ASSERT_TRUE(l.Begin(300, 1, 500));
@@ -142,7 +143,7 @@ TEST(FirmwareExchange, HangUpEndsTheExchangeWithoutResends) {
   sim::Faults f;
   f.silent = true;
   f.hangUpAfterBytes = 5;
-  Link l(false, f);
+  Rig l(false, f);
   const auto t0 = std::chrono::steady_clock::now();
   EXPECT_FALSE(l.Begin(100, 3, 2000));
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1500));

@@ -29,9 +29,9 @@ namespace {
 struct Bench {
   enum Port { None, Serial, Usb };
   explicit Bench(Port kind = None, int lang = kLangEnglish)
-      : flag(kind == Serial),
-        controls(Dialog136(lang), kFirmwareProgressBar),
+      : controls(Dialog136(lang), kFirmwareProgressBar),
         ctx{controls, ui, info, LinkChoice{QStringLiteral("/dev/deveder-no-such-port"), 19200}, lang} {
+    ctx.link.serial = kind == Serial;
     page.OnCreate(ctx);
     if (kind != None) {
       printer = std::make_unique<sim::PrinterSim>();
@@ -48,7 +48,7 @@ struct Bench {
   }
   bool Download(const QString& path) {
     controls.SetText(kFirmwarePathEdit, path);
-    return page.DownloadFirmware(ctx);
+    return page.DownloadFirmware(ctx).ok();
   }
   int SlaveFds() const { return tst::SlaveFds(*printer); }
   // The image the printer ended up with, once the end has reached it.
@@ -58,7 +58,6 @@ struct Bench {
     return images.empty() ? sim::FirmwareRecord{} : images.back();
   }
 
-  tst::SerialFlag flag;
   QTemporaryDir dir;
   tst::ProgressControls controls;
   tst::RecordingUi ui;

@@ -45,7 +45,7 @@ struct Bench {
   }
   bool Download(const QString& path) {
     controls.SetText(kFontPathEdit, path);
-    return page.DownloadFontFile(ctx);
+    return page.DownloadFontFile(ctx).ok();
   }
   int SlaveFds() const { return tst::SlaveFds(*printer); }
 

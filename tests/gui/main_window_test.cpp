@@ -41,11 +41,12 @@ class CountingPage : public PageLogic {
  public:
   CountingPage(int dialogId, int index, ReadLog& log) : id_(dialogId), index_(index), log_(log) {}
   int DialogId() const override { return id_; }
-  bool OnControl(int, ControlEvent, PageContext&) override { return false; }
+  ControlResult OnControl(int, ControlEvent, PageContext&) override { return ControlResult::Unhandled(); }
   bool NeedsRead() const override { return !readOnce_; }
-  void Read(PageContext&) override {
+  ActionResult Read(PageContext&) override {
     ++log_.reads[index_];
     if (!log_.fail) readOnce_ = true;
+    return {};
   }
 
  private:

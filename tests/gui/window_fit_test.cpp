@@ -47,9 +47,9 @@ class RecordingPage : public PageLogic {
  public:
   RecordingPage(int dialogId, std::vector<std::pair<int, ControlEvent>>& log) : id_(dialogId), log_(log) {}
   int DialogId() const override { return id_; }
-  bool OnControl(int id, ControlEvent event, PageContext&) override {
+  ControlResult OnControl(int id, ControlEvent event, PageContext&) override {
     log_.emplace_back(id, event);
-    return true;
+    return ControlResult::Handled();
   }
 
  private:

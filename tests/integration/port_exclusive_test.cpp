@@ -17,7 +17,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "link/port.h"
+#include "link/link.h"
 #include "link/std_streams_posix.h"
 #include "protocol/command_line.h"
 #include "protocol/printer_info.h"
@@ -57,30 +57,30 @@ int InChild(F child) {
 TEST(PortExclusive, ASecondOpenerIsRefusedAtOnceAndTheFirstCarriesOn) {
   auto printer = Printer();
   const int fds = CountOpenFds();
-  ScopedPort first(OpenPrinterPort(printer->PortPath()));
-  ASSERT_TRUE(first.valid());
+  OpenResult first = OpenLink(printer->PortPath());
+  ASSERT_TRUE(first.ok());
   // Through the link and through the device itself: one port either way.
   for (const std::string& path : {printer->PortPath(), printer->SlavePath()}) {
-    EXPECT_EQ(OpenPrinterPort(path), kInvalidPortHandle) << path;
-    EXPECT_EQ(PortLastFault(), PortFault::Busy);
-    EXPECT_TRUE(PortLastErrorWasBusy());
-    const std::optional<PortHolder> holder = PortBusyHolder();
+    const OpenResult second = OpenLink(path);
+    EXPECT_FALSE(second.ok()) << path;
+    EXPECT_EQ(second.fault, PortFault::Busy);
+    const std::optional<PortHolder>& holder = second.holder;
     ASSERT_TRUE(holder);
     EXPECT_EQ(holder->pid, getpid());
     EXPECT_EQ(holder->name, OwnCommandName());
-    EXPECT_EQ(PortLastErrorText(), "in use by PID " + std::to_string(getpid()) + " (" + OwnCommandName() + ")");
+    EXPECT_EQ(second.ErrorText(), "in use by PID " + std::to_string(getpid()) + " (" + OwnCommandName() + ")");
   }
   EXPECT_EQ(CountOpenFds(), fds + 1);
   EXPECT_EQ(printer->BytesReceived(), 0);
   // The refused opener disturbed nothing of the first's port.
   char buf[kLineBufferSize];
   PrinterInfo info;
-  EXPECT_EQ(ProbePrinterModel(first.get(), buf, sizeof buf, info), 'O');
-  first.Close();
+  EXPECT_EQ(ProbePrinterModel(*first.link, buf, sizeof buf, info), 'O');
+  first.link.reset();
   // The lock goes with the close: the next opener is admitted.
   for (int i = 0; i < 3; ++i) {
-    ScopedPort again(OpenPrinterPort(printer->PortPath()));
-    EXPECT_TRUE(again.valid()) << PortLastErrorText();
+    const OpenResult again = OpenLink(printer->PortPath());
+    EXPECT_TRUE(again.ok()) << again.ErrorText();
   }
   EXPECT_EQ(CountOpenFds(), fds);
 }
@@ -106,8 +106,8 @@ TEST(PortExclusive, ATerminalInUseRefusesOtherOpenersUntilItCloses) {
   };
   EXPECT_EQ(openAsNobody(), 0);
   {
-    ScopedPort port(OpenPrinterPort(printer->PortPath()));
-    ASSERT_TRUE(port.valid());
+    OpenResult port = OpenLink(printer->PortPath());
+    ASSERT_TRUE(port.ok());
     EXPECT_EQ(openAsNobody(), 1);
   }
   // The simulator keeps the terminal open, so the flag would outlive the
@@ -130,10 +130,11 @@ TEST(PortExclusive, OnlyACharacterDeviceIsAPortAndNothingElseIsTouched) {
   const std::string link = base + "/printer";
   ASSERT_EQ(symlink(file.c_str(), link.c_str()), 0);
   for (const std::string& path : {file, link}) {
-    EXPECT_EQ(OpenPrinterPort(path), kInvalidPortHandle);
-    EXPECT_EQ(PortLastFault(), PortFault::NotADevice);
-    EXPECT_EQ(PortLastPathKind(), PathKind::RegularFile);
-    EXPECT_EQ(PortLastErrorText(), "not a device (a regular file)");
+    const OpenResult r = OpenLink(path);
+    EXPECT_FALSE(r.ok());
+    EXPECT_EQ(r.fault, PortFault::NotADevice);
+    EXPECT_EQ(r.pathKind, PathKind::RegularFile);
+    EXPECT_EQ(r.ErrorText(), "not a device (a regular file)");
   }
   std::stringstream now;
   now << std::ifstream(file).rdbuf();
@@ -143,19 +144,16 @@ TEST(PortExclusive, OnlyACharacterDeviceIsAPortAndNothingElseIsTouched) {
   EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
   EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
 
-  EXPECT_EQ(OpenPrinterPort(base), kInvalidPortHandle);
-  EXPECT_EQ(PortLastPathKind(), PathKind::Directory);
+  EXPECT_EQ(OpenLink(base).pathKind, PathKind::Directory);
 
   // A FIFO, with and without a reader: the reader sees neither a byte nor a
   // writer come and go (which it would as a hang-up had the FIFO been opened).
   const std::string fifo = base + "/fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  EXPECT_EQ(OpenPrinterPort(fifo), kInvalidPortHandle);
-  EXPECT_EQ(PortLastPathKind(), PathKind::Fifo);
+  EXPECT_EQ(OpenLink(fifo).pathKind, PathKind::Fifo);
   const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
   ASSERT_GE(reader, 0);
-  EXPECT_EQ(OpenPrinterPort(fifo), kInvalidPortHandle);
-  EXPECT_EQ(PortLastFault(), PortFault::NotADevice);
+  EXPECT_EQ(OpenLink(fifo).fault, PortFault::NotADevice);
   pollfd p{reader, POLLIN, 0};
   EXPECT_EQ(poll(&p, 1, 50), 0) << p.revents;
   close(reader);
@@ -166,17 +164,14 @@ TEST(PortExclusive, OnlyACharacterDeviceIsAPortAndNothingElseIsTouched) {
   addr.sun_family = AF_UNIX;
   std::strncpy(addr.sun_path, sock.c_str(), sizeof addr.sun_path - 1);
   ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  EXPECT_EQ(OpenPrinterPort(sock), kInvalidPortHandle);
-  EXPECT_EQ(PortLastPathKind(), PathKind::Socket);
+  EXPECT_EQ(OpenLink(sock).pathKind, PathKind::Socket);
   close(s);
 
   // A missing path is still a plain open failure; a character device opens.
-  EXPECT_EQ(OpenPrinterPort(base + "/none"), kInvalidPortHandle);
-  EXPECT_EQ(PortLastFault(), PortFault::OpenFailed);
-  EXPECT_FALSE(PortLastErrorWasNotADevice());
-  ScopedPort null(OpenPrinterPort("/dev/null"));
-  EXPECT_TRUE(null.valid());
-  null.Close();
+  const OpenResult none = OpenLink(base + "/none");
+  EXPECT_FALSE(none.ok());
+  EXPECT_EQ(none.fault, PortFault::OpenFailed);
+  EXPECT_TRUE(OpenLink("/dev/null").ok());
   EXPECT_EQ(CountOpenFds(), fds);
 }
 

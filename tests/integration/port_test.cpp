@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "link/port.h"
+#include "link/link.h"
 #include "protocol/command_line.h"
 #include "protocol/printer_info.h"
 #include "sim/printer_sim.h"
@@ -12,7 +12,6 @@
 
 using namespace deveder;
 using deveder::tst::CountOpenFds;
-using deveder::tst::SerialFlag;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -31,25 +30,28 @@ struct Sim {
   std::unique_ptr<sim::PrinterSim> printer;
 };
 
-int Send(PortHandle p, const std::string& line) { return PortWrite(p, line.data(), static_cast<int>(line.size())); }
+int Send(Link& p, const std::string& line) { return p.SendLine(line).ok() ? 0 : -1; }
+int Reply(Link& p, char* buf, int cap) { return p.ReadReply(buf, cap).bytes; }
+int ReplyToNul(Link& p, char* buf) { return p.ReadReply(buf, kLineBufferSize, true).bytes; }
 
 }  // namespace
 
 TEST(Port, OpeningAMissingPathFailsAndOpensNothing) {
   const int before = CountOpenFds();
-  EXPECT_EQ(OpenPrinterPort("/dev/usb/lp-does-not-exist"), kInvalidPortHandle);
-  EXPECT_EQ(PortLastFault(), PortFault::OpenFailed);
-  EXPECT_EQ(OpenPrinterPort(""), kInvalidPortHandle);
+  const OpenResult missing = OpenLink("/dev/usb/lp-does-not-exist");
+  EXPECT_FALSE(missing.ok());
+  EXPECT_EQ(missing.fault, PortFault::OpenFailed);
+  EXPECT_FALSE(OpenLink("").ok());
   EXPECT_EQ(CountOpenFds(), before);
 }
 
 TEST(Port, ProbeLearnsTheNamedForm) {
   Sim s;
-  ScopedPort port(OpenPrinterPort(s.printer->PortPath()));
-  ASSERT_TRUE(port.valid());
+  OpenResult port = OpenLink(s.printer->PortPath());
+  ASSERT_TRUE(port.ok());
   char buf[kLineBufferSize];
   PrinterInfo info;
-  EXPECT_EQ(ProbePrinterModel(port.get(), buf, sizeof buf, info), 'O');
+  EXPECT_EQ(ProbePrinterModel(*port.link, buf, sizeof buf, info), 'O');
   EXPECT_STREQ(info.modelName, "TQ250L");
   EXPECT_EQ(info.modelNumber, 250);
   EXPECT_EQ(info.languageMask, kLangCpcl | kLangEscpos | kLangTspl);
@@ -58,29 +60,29 @@ TEST(Port, ProbeLearnsTheNamedForm) {
 
 TEST(Port, ProbeOfAThreeFieldPrinterKeepsTheNumberedForm) {
   Sim s("TQ210;210;ESCPOS");
-  ScopedPort port(OpenPrinterPort(s.printer->PortPath()));
+  OpenResult port = OpenLink(s.printer->PortPath());
   char buf[kLineBufferSize];
   PrinterInfo info;
-  EXPECT_EQ(ProbePrinterModel(port.get(), buf, sizeof buf, info), 0);
+  EXPECT_EQ(ProbePrinterModel(*port.link, buf, sizeof buf, info), 0);
   EXPECT_STREQ(info.modelName, "TQ210");
   EXPECT_EQ(info.languageMask, kLangEscpos);
   // Such a printer answers group variables by number only.
-  ASSERT_EQ(Send(port.get(), GetvarLine({"density", 0, 31}, LineForm::Named)), 0);
-  EXPECT_EQ(PortReadReply(port.get(), buf, sizeof buf - 1), 0);
-  ASSERT_EQ(Send(port.get(), GetvarLine({"density", 0, 31}, LineForm::Numbered)), 0);
-  EXPECT_EQ(std::string(buf, PortReadReply(port.get(), buf, sizeof buf - 1)), "3");
+  ASSERT_EQ(Send(*port.link, GetvarLine({"density", 0, 31}, LineForm::Named)), 0);
+  EXPECT_EQ(Reply(*port.link, buf, sizeof buf - 1), 0);
+  ASSERT_EQ(Send(*port.link, GetvarLine({"density", 0, 31}, LineForm::Numbered)), 0);
+  EXPECT_EQ(std::string(buf, Reply(*port.link, buf, sizeof buf - 1)), "3");
 }
 
 TEST(Port, DrainDiscardsAStaleReplySoTheProbeSeesItsOwn) {
   Sim s;
-  ScopedPort port(OpenPrinterPort(s.printer->PortPath()));
+  OpenResult port = OpenLink(s.printer->PortPath());
   char buf[kLineBufferSize];
   // A reply nobody read is waiting on the line.
-  ASSERT_EQ(Send(port.get(), GetvarLine({"mfg", 0, 7}, LineForm::Named)), 0);
+  ASSERT_EQ(Send(*port.link, GetvarLine({"mfg", 0, 7}, LineForm::Named)), 0);
   ASSERT_TRUE(s.printer->WaitFor([&] { return s.printer->Log().size() >= 2; }, 1000));
-  ASSERT_EQ(DrainPort(port.get(), buf, sizeof buf), 0);
+  ASSERT_EQ(DrainPort(*port.link, buf, sizeof buf), 0);
   PrinterInfo info;
-  EXPECT_EQ(ProbePrinterModel(port.get(), buf, sizeof buf, info), 'O');
+  EXPECT_EQ(ProbePrinterModel(*port.link, buf, sizeof buf, info), 'O');
   EXPECT_STREQ(info.modelName, "TQ250L");
 }
 
@@ -91,14 +93,14 @@ TEST(Port, DrainAndProbeFailWhenThePrinterGoesAway) {
   for (bool drain : {true, false}) {
     Sim s;
     s.printer->SetFaults({.hangUpAfterBytes = 5});
-    ScopedPort port(OpenPrinterPort(s.printer->PortPath()));
+    OpenResult port = OpenLink(s.printer->PortPath());
     char buf[kLineBufferSize];
     PrinterInfo info;
     info.languageMask = kLangTspl;
     if (drain) {
-      EXPECT_EQ(DrainPort(port.get(), buf, sizeof buf), -1);
+      EXPECT_EQ(DrainPort(*port.link, buf, sizeof buf), -1);
     } else {
-      EXPECT_EQ(ProbePrinterModel(port.get(), buf, sizeof buf, info), -1);
+      EXPECT_EQ(ProbePrinterModel(*port.link, buf, sizeof buf, info), -1);
       EXPECT_EQ(info.languageMask, kLangTspl);
     }
   }
@@ -107,15 +109,16 @@ TEST(Port, DrainAndProbeFailWhenThePrinterGoesAway) {
 TEST(Port, SilentPrinterGivesAnEmptyReplyAfterAboutOneAttempt) {
   Sim s;
   s.printer->SetFaults({.silent = true});
-  ScopedPort port(OpenPrinterPort(s.printer->PortPath()));
+  OpenResult port = OpenLink(s.printer->PortPath());
   char buf[kLineBufferSize];
-  ASSERT_EQ(Send(port.get(), ModelRequestLine()), 0);
+  ASSERT_EQ(Send(*port.link, ModelRequestLine()), 0);
   const auto t0 = Clock::now();
-  EXPECT_EQ(PortReadReply(port.get(), buf, sizeof buf), 0);
+  const IoResult r = port.link->ReadReply(buf, sizeof buf);
+  EXPECT_EQ(r.bytes, 0);
   const auto ms = MsSince(t0);
   EXPECT_GE(ms, 90);
   EXPECT_LT(ms, 2000);  // the first attempt gives up; not 100 x 100 ms
-  EXPECT_EQ(PortLastFault(), PortFault::TimedOut);
+  EXPECT_EQ(r.fault, PortFault::TimedOut);
 }
 
 TEST(Port, SplitReplyIsWholeOnASerialLineAndFirstPieceOverUsb) {
@@ -124,17 +127,15 @@ TEST(Port, SplitReplyIsWholeOnASerialLineAndFirstPieceOverUsb) {
   char buf[kLineBufferSize];
   const std::string line = GetvarLine({"usbd", 0, 10}, LineForm::Named);
   {
-    SerialFlag serial(true);
-    ScopedPort port(OpenPrinterPort(s.printer->PortPath()));
-    ASSERT_EQ(Send(port.get(), line), 0);
-    int n = PortReadReply(port.get(), buf, sizeof buf - 1);
+    OpenResult port = OpenLink(s.printer->PortPath(), {true, std::nullopt});
+    ASSERT_EQ(Send(*port.link, line), 0);
+    int n = Reply(*port.link, buf, sizeof buf - 1);
     EXPECT_EQ(std::string(buf, n), "Zivuvo;TQ250L Label Printer");
   }
   {
-    SerialFlag usb(false);
-    ScopedPort port(OpenPrinterPort(s.printer->PortPath()));
-    ASSERT_EQ(Send(port.get(), line), 0);
-    int n = PortReadReply(port.get(), buf, sizeof buf - 1);
+    OpenResult port = OpenLink(s.printer->PortPath());
+    ASSERT_EQ(Send(*port.link, line), 0);
+    int n = Reply(*port.link, buf, sizeof buf - 1);
     EXPECT_EQ(std::string(buf, n), "Zivuvo;TQ250L");
   }
 }
@@ -142,10 +143,10 @@ TEST(Port, SplitReplyIsWholeOnASerialLineAndFirstPieceOverUsb) {
 TEST(Port, ReadToNulStopsOnlyWhenTheLastByteIsNul) {
   Sim s;
   s.printer->SetFaults({.splitReplies = true, .splitGapMs = 15});
-  ScopedPort port(OpenPrinterPort(s.printer->PortPath()));
+  OpenResult port = OpenLink(s.printer->PortPath());
   char buf[kLineBufferSize];
-  ASSERT_EQ(Send(port.get(), GetvarLine({"wlan.ap", 2, 23}, LineForm::Named)), 0);
-  int n = PortReadToNul(port.get(), buf);
+  ASSERT_EQ(Send(*port.link, GetvarLine({"wlan.ap", 2, 23}, LineForm::Named)), 0);
+  int n = ReplyToNul(*port.link, buf);
   const std::string expected = std::string("TQ250L-AP,12345678,192.168.4.1,255.255.255.0,192.168.4.1") + '\0';
   EXPECT_EQ(std::string(buf, n), expected);
 }
@@ -156,10 +157,10 @@ TEST(Port, NulInsideAPieceDoesNotEndReadToNul) {
     auto l = s.printer->Lock();
     s.printer->Store().Set("wlan.lip", std::string("10.0.0.1\0tail", 13));
   }
-  ScopedPort port(OpenPrinterPort(s.printer->PortPath()));
+  OpenResult port = OpenLink(s.printer->PortPath());
   char buf[kLineBufferSize];
-  ASSERT_EQ(Send(port.get(), GetvarLine({"wlan.lip", 2, 28}, LineForm::Named)), 0);
-  int n = PortReadToNul(port.get(), buf);
+  ASSERT_EQ(Send(*port.link, GetvarLine({"wlan.lip", 2, 28}, LineForm::Named)), 0);
+  int n = ReplyToNul(*port.link, buf);
   EXPECT_EQ(n, 14);  // the embedded NUL was not the last byte; the final one was
   EXPECT_EQ(buf[n - 1], '\0');
 }
@@ -174,10 +175,11 @@ TEST(Port, AnUnpluggedPrinterCannotBeReopenedThroughAPrinterPluggedInAfterIt) {
     // (unless another process took it first).
     Sim next;
     EXPECT_NE(next.printer->PortPath(), path);
-    EXPECT_EQ(OpenPrinterPort(path), kInvalidPortHandle);
-    EXPECT_EQ(PortLastFault(), PortFault::OpenFailed);
+    const OpenResult old = OpenLink(path);
+    EXPECT_FALSE(old.ok());
+    EXPECT_EQ(old.fault, PortFault::OpenFailed);
     next.printer->Stop();
-    EXPECT_EQ(OpenPrinterPort(next.printer->PortPath()), kInvalidPortHandle);
+    EXPECT_FALSE(OpenLink(next.printer->PortPath()).ok());
   }
   EXPECT_EQ(CountOpenFds(), before);
 }
@@ -187,18 +189,18 @@ TEST(Port, HangUpDuringReadIsADeviceFailureWithinASecond) {
   {
     Sim s;
     s.printer->SetFaults({.silent = true, .hangUpAfterBytes = 23});
-    PortHandle p = OpenPrinterPort(s.printer->PortPath());
-    ASSERT_NE(p, kInvalidPortHandle);
+    OpenResult port = OpenLink(s.printer->PortPath());
+    ASSERT_TRUE(port.ok());
+    Link& p = *port.link;
     char buf[kLineBufferSize];
     ASSERT_EQ(Send(p, ModelRequestLine()), 0);
     const auto t0 = Clock::now();
-    EXPECT_EQ(PortReadOnce(p, buf, sizeof buf, 5000), -1);
-    EXPECT_EQ(PortLastFault(), PortFault::DeviceFailure);
+    EXPECT_EQ(p.ReadNow(buf, sizeof buf, std::chrono::milliseconds(5000)).fault, PortFault::DeviceFailure);
     EXPECT_LT(MsSince(t0), 1000);
-    EXPECT_EQ(PortReadReply(p, buf, sizeof buf), 0);
-    EXPECT_TRUE(PortReplyLost());
-    EXPECT_FALSE(PortConfirmOutput(p));
-    ClosePrinterPort(p);
+    const IoResult reply = p.ReadReply(buf, sizeof buf);
+    EXPECT_EQ(reply.bytes, 0);
+    EXPECT_TRUE(reply.lost());
+    EXPECT_FALSE(p.ConfirmOutput().ok());
   }
   EXPECT_EQ(CountOpenFds(), before);
 }
@@ -206,23 +208,23 @@ TEST(Port, HangUpDuringReadIsADeviceFailureWithinASecond) {
 TEST(Port, SilenceIsNoLostReplyAndALiveLineConfirmsItsOutput) {
   Sim s;
   s.printer->SetFaults({.silent = true});
-  ScopedPort p(OpenPrinterPort(s.printer->PortPath()));
-  ASSERT_TRUE(p.valid());
+  OpenResult port = OpenLink(s.printer->PortPath());
+  ASSERT_TRUE(port.ok());
+  Link& p = *port.link;
   char buf[kLineBufferSize];
-  ASSERT_EQ(Send(p.get(), ModelRequestLine()), 0);
-  EXPECT_EQ(PortReadOnce(p.get(), buf, sizeof buf, 50), -1);
-  EXPECT_EQ(PortLastFault(), PortFault::TimedOut);
-  EXPECT_FALSE(PortReplyLost());
-  EXPECT_TRUE(PortConfirmOutput(p.get()));
+  ASSERT_EQ(Send(p, ModelRequestLine()), 0);
+  const IoResult quiet = p.ReadNow(buf, sizeof buf, std::chrono::milliseconds(50));
+  EXPECT_EQ(quiet.fault, PortFault::TimedOut);
+  EXPECT_FALSE(quiet.lost());
+  EXPECT_TRUE(p.ConfirmOutput().ok());
   s.printer->Unplug();
   // The kernel finishes a tty hang-up shortly after the other side closed.
-  bool confirmed = true;
-  for (int i = 0; i < 200 && confirmed; ++i) {
-    confirmed = PortConfirmOutput(p.get());
-    if (confirmed) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  IoResult confirmed;
+  for (int i = 0; i < 200 && confirmed.ok(); ++i) {
+    confirmed = p.ConfirmOutput();
+    if (confirmed.ok()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  EXPECT_FALSE(confirmed);
-  EXPECT_EQ(PortLastFault(), PortFault::DeviceFailure);
+  EXPECT_EQ(confirmed.fault, PortFault::DeviceFailure);
 }
 
 TEST(Port, HangUpDuringWriteIsADeviceFailureWithinASecond) {
@@ -230,40 +232,40 @@ TEST(Port, HangUpDuringWriteIsADeviceFailureWithinASecond) {
   {
     Sim s;
     s.printer->SetFaults({.hangUpAfterBytes = 1000});
-    PortHandle p = OpenPrinterPort(s.printer->PortPath());
-    ASSERT_NE(p, kInvalidPortHandle);
+    OpenResult port = OpenLink(s.printer->PortPath());
+    ASSERT_TRUE(port.ok());
     std::string big(256 * 1024, 'x');  // far more than the pty buffers
     const auto t0 = Clock::now();
-    EXPECT_EQ(PortWrite(p, big.data(), static_cast<int>(big.size())), -1);
-    EXPECT_EQ(PortLastFault(), PortFault::DeviceFailure);
+    EXPECT_EQ(port.link->Write(big.data(), static_cast<int>(big.size())).fault, PortFault::DeviceFailure);
     EXPECT_LT(MsSince(t0), 1000);
-    ClosePrinterPort(p);
   }
   EXPECT_EQ(CountOpenFds(), before);
 }
 
 TEST(Port, ConfigureSerialPortSetsTheLineAndRefusesANonTty) {
   Sim s;
-  PortHandle p = OpenPrinterPort(s.printer->PortPath());
-  ASSERT_NE(p, kInvalidPortHandle);
-  EXPECT_TRUE(ConfigureSerialPort(p, 115200));
+  OpenResult p = OpenLink(s.printer->PortPath());
+  ASSERT_TRUE(p.ok());
+  EXPECT_TRUE(p.link->Configure(115200).ok());
   EXPECT_EQ(s.printer->LineBaud(), 115200u);
-  EXPECT_FALSE(ConfigureSerialPort(p, 12345));  // not a line speed: port closed
-  EXPECT_EQ(p, kInvalidPortHandle);
+  EXPECT_EQ(p.link->LineSpeed(), 115200u);
+  EXPECT_FALSE(p.link->Configure(12345).ok());  // not a line speed
+  EXPECT_EQ(p.link->LineSpeed(), 115200u);
 
   const int before = CountOpenFds();
-  PortHandle f = OpenPrinterPort("/dev/null");
-  ASSERT_NE(f, kInvalidPortHandle);
-  EXPECT_FALSE(ConfigureSerialPort(f, 9600));
-  EXPECT_EQ(f, kInvalidPortHandle);
+  {
+    OpenResult f = OpenLink("/dev/null");
+    ASSERT_TRUE(f.ok());
+    EXPECT_EQ(f.link->Kind(), LinkKind::UsbPrinter);
+    EXPECT_FALSE(f.link->Configure(9600).ok());
+  }
   EXPECT_EQ(CountOpenFds(), before);
 }
 
 TEST(Port, SerialWriteAddsTheShortPause) {
   Sim s;
-  SerialFlag serial(true);
-  ScopedPort port(OpenPrinterPort(s.printer->PortPath()));
+  OpenResult port = OpenLink(s.printer->PortPath(), {true, std::nullopt});
   const auto t0 = Clock::now();
-  ASSERT_EQ(Send(port.get(), ModelRequestLine()), 0);
+  ASSERT_EQ(Send(*port.link, ModelRequestLine()), 0);
   EXPECT_GE(MsSince(t0), 5);
 }

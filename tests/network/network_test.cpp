@@ -14,7 +14,7 @@
 #include <chrono>
 #include <functional>
 
-#include "link/port.h"
+#include "link/link.h"
 #include "link/tcp_connect.h"
 #include "page_rig.h"
 #include "pages/firmware/firmware_page.h"
@@ -187,20 +187,23 @@ TEST(NetworkPrinter, ConnectingFailsWithinItsBoundNamingAddressAndReason) {
   const int fds = CountOpenFds();
   const std::string refused = "127.0.0.1:" + std::to_string(ClosedPort());
   auto t0 = Clock::now();
-  EXPECT_EQ(OpenPrinterPort(refused), kInvalidPortHandle);
-  EXPECT_EQ(PortLastFault(), PortFault::OpenFailed);
-  EXPECT_EQ(PortLastErrorText(), refused + ": connection refused (nothing listens on that port)");
+  const OpenResult r = OpenLink(refused);
+  EXPECT_FALSE(r.ok());
+  EXPECT_EQ(r.fault, PortFault::OpenFailed);
+  EXPECT_EQ(r.ErrorText(), refused + ": connection refused (nothing listens on that port)");
 
   t0 = Clock::now();
-  EXPECT_EQ(OpenPrinterPort("no-such-printer.invalid"), kInvalidPortHandle);
+  const OpenResult unnamed = OpenLink("no-such-printer.invalid");
+  EXPECT_FALSE(unnamed.ok());
   EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(kTcpConnectMs + 500));
-  const std::string why = PortLastErrorText();
+  const std::string why = unnamed.ErrorText();
   EXPECT_TRUE(why == "no-such-printer.invalid:9100: name not found" ||
               why == "no-such-printer.invalid:9100: name look-up timed out")
       << why;
 
-  EXPECT_EQ(OpenPrinterPort("printer:99999"), kInvalidPortHandle);
-  EXPECT_NE(PortLastErrorText().find("not a device path nor a network address"), std::string::npos);
+  const OpenResult malformed = OpenLink("printer:99999");
+  EXPECT_FALSE(malformed.ok());
+  EXPECT_NE(malformed.ErrorText().find("not a device path nor a network address"), std::string::npos);
   EXPECT_EQ(CountOpenFds(), fds);
 }
 
@@ -213,7 +216,7 @@ TEST(NetworkPrinter, AListenerThatNeverAnswersIsALostPrinterWithinTheReadBound) 
   rig.ctx.link.portPath = QString::fromStdString("127.0.0.1:" + std::to_string(port));
   const auto t0 = Clock::now();
   EXPECT_FALSE(rig.Read());
-  EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(2 * kReplyWaitMs + 500));
+  EXPECT_LT(Clock::now() - t0, 2 * kReplyFirstByteWait + std::chrono::milliseconds(500));
   EXPECT_EQ(rig.ui.messages, std::vector<QString>{kMsgConnectionLost});
   close(s);
   rig.printer->Stop();

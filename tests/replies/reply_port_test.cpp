@@ -11,7 +11,7 @@
 #include <chrono>
 #include <memory>
 
-#include "link/port.h"
+#include "link/link.h"
 #include "protocol/command_line.h"
 #include "protocol/printer_info.h"
 #include "protocol/reply_channel.h"
@@ -20,7 +20,6 @@
 #include "test_support.h"
 
 using namespace deveder;
-using deveder::tst::SerialFlag;
 
 namespace {
 
@@ -32,10 +31,10 @@ std::unique_ptr<sim::PrinterSim> Printer(const sim::Faults& f = {}) {
   return p;
 }
 
-std::string Reply(PortHandle port, const std::string& line) {
+std::string Reply(Link& port, const std::string& line) {
   char buf[kLineBufferSize];
-  EXPECT_EQ(PortWrite(port, line.data(), static_cast<int>(line.size())), 0);
-  const int n = PortReadReply(port, buf, sizeof buf - 1);
+  EXPECT_TRUE(port.SendLine(line).ok());
+  const int n = port.ReadReply(buf, sizeof buf - 1).bytes;
   return std::string(buf, static_cast<std::size_t>(n));
 }
 
@@ -44,18 +43,17 @@ std::string Reply(PortHandle port, const std::string& line) {
 TEST(Replies, PiecesOfOneReplyAreOneReplyOnEitherKindOfPort) {
   const std::string line = GetvarNamedLine("usbd");
   for (bool serial : {false, true}) {
-    SerialFlag flag(serial);
     auto printer = Printer({.splitReplies = true, .splitGapMs = serial ? 16 : 1});
-    ScopedPort port(OpenPrinterPort(printer->PortPath()));
-    ASSERT_TRUE(port.valid());
+    OpenResult port = OpenLink(printer->PortPath(), {serial, std::nullopt});
+    ASSERT_TRUE(port.ok());
     // Judged on exchanges whose printer kept the timing asked of it (a
     // loaded test machine may wake its thread late).
     int judged = 0;
     for (int attempt = 0; attempt < 10 && judged < 3; ++attempt) {
       printer->ClearLog();
-      PortDiscardInput(port.get());
-      const std::string usbd = Reply(port.get(), line);
-      const std::string model = Reply(port.get(), ModelRequestLine());
+      port.link->DiscardInput();
+      const std::string usbd = Reply(*port.link, line);
+      const std::string model = Reply(*port.link, ModelRequestLine());
       if (!tst::SplitAsAsked(*printer, serial)) continue;
       ++judged;
       EXPECT_EQ(usbd, "Zivuvo;TQ250L Label Printer") << serial;
@@ -67,8 +65,8 @@ TEST(Replies, PiecesOfOneReplyAreOneReplyOnEitherKindOfPort) {
 
 TEST(Replies, BytesWaitingBeforeARequestAreNoAnswerToIt) {
   auto printer = Printer();
-  ScopedPort port(OpenPrinterPort(printer->PortPath()));
-  ASSERT_TRUE(port.valid());
+  OpenResult port = OpenLink(printer->PortPath());
+  ASSERT_TRUE(port.ok());
   // The tail of an interrupted download, still on the line when the next
   // action starts: every probe sees its own answer.
   for (int i = 0; i < 3; ++i) {
@@ -77,7 +75,7 @@ TEST(Replies, BytesWaitingBeforeARequestAreNoAnswerToIt) {
     usleep(20000);
     char buf[kLineBufferSize];
     PrinterInfo info;
-    EXPECT_EQ(ProbePrinterModel(port.get(), buf, sizeof buf, info), 'O');
+    EXPECT_EQ(ProbePrinterModel(*port.link, buf, sizeof buf, info), 'O');
     EXPECT_STREQ(info.modelName, "TQ250L");
   }
 }
@@ -85,10 +83,10 @@ TEST(Replies, BytesWaitingBeforeARequestAreNoAnswerToIt) {
 // A reply that comes after its wait gave up is taken for nobody's: the
 // channel resynchronises on the model reply before it asks again.
 TEST(Replies, AReplyLaterThanItsWaitIsNeverTheNextAnswer) {
-  auto printer = Printer({.slowVar = "sn", .slowVarDelayMs = kReplyWaitMs + 400});
-  ScopedPort port(OpenPrinterPort(printer->PortPath()));
-  ASSERT_TRUE(port.valid());
-  ReplyChannel channel(port.get());
+  auto printer = Printer({.slowVar = "sn", .slowVarDelayMs = static_cast<int>(kReplyFirstByteWait.count()) + 400});
+  OpenResult port = OpenLink(printer->PortPath());
+  ASSERT_TRUE(port.ok());
+  ReplyChannel channel(*port.link);
   ASSERT_EQ(channel.Drain(), ReplyChannel::Outcome::Answered);
   EXPECT_EQ(channel.Ask(GetvarNamedLine("sn")), ReplyChannel::Outcome::Unanswered);
   EXPECT_EQ(channel.Ask(GetvarNamedLine("mfg")), ReplyChannel::Outcome::Answered);
@@ -103,13 +101,15 @@ TEST(Replies, AReplyLaterThanItsWaitIsNeverTheNextAnswer) {
 TEST(Replies, AnEmptyReadOfADeviceThatIsNoTerminalIsNoUnplug) {
   // /dev/null completes every read with no bytes, as a USB printer does when
   // it has nothing to say.
-  ScopedPort port(OpenPrinterPort("/dev/null"));
-  ASSERT_TRUE(port.valid());
+  OpenResult port = OpenLink("/dev/null");
+  ASSERT_TRUE(port.ok());
   char buf[64];
   PrinterInfo info;
-  EXPECT_EQ(ProbePrinterModel(port.get(), buf, sizeof buf, info), 0);
-  EXPECT_FALSE(PortReplyLost());
-  EXPECT_EQ(PortLastFault(), PortFault::TimedOut);
+  EXPECT_EQ(ProbePrinterModel(*port.link, buf, sizeof buf, info), 0);
+  ASSERT_TRUE(port.link->SendLine(ModelRequestLine()).ok());
+  const IoResult r = port.link->ReadReply(buf, sizeof buf);
+  EXPECT_FALSE(r.lost());
+  EXPECT_EQ(r.fault, PortFault::TimedOut);
 }
 
 TEST(Replies, ATerminalGetsItsLineSettingsBackWhenThePortCloses) {
@@ -130,19 +130,17 @@ TEST(Replies, ATerminalGetsItsLineSettingsBackWhenThePortCloses) {
            now.c_oflag == cooked.c_oflag && now.c_iflag == cooked.c_iflag;
   };
   {
-    PortHandle port = OpenPrinterPort(printer->PortPath());
-    ASSERT_NE(port, kInvalidPortHandle);
+    OpenResult port = OpenLink(printer->PortPath());
+    ASSERT_TRUE(port.ok());
     EXPECT_FALSE(same());  // raw while in use
-    ASSERT_TRUE(ConfigureSerialPort(port, 115200));
-    ClosePrinterPort(port);
+    ASSERT_TRUE(port.link->Configure(115200).ok());
   }
   EXPECT_TRUE(same());
   // A line that cannot be set up is given back as well.
   {
-    PortHandle port = OpenPrinterPort(printer->PortPath());
-    ASSERT_NE(port, kInvalidPortHandle);
-    EXPECT_FALSE(ConfigureSerialPort(port, 12345));
-    EXPECT_EQ(port, kInvalidPortHandle);
+    OpenResult port = OpenLink(printer->PortPath());
+    ASSERT_TRUE(port.ok());
+    EXPECT_FALSE(port.link->Configure(12345).ok());
   }
   EXPECT_TRUE(same());
   close(fd);

@@ -63,7 +63,7 @@ struct Rig {
     printer->ClearLog();
     ui.messages.clear();
     const long before = printer->BytesReceived();
-    const bool ok = page.OnWriteSettings(ctx);
+    const bool ok = page.OnWriteSettings(ctx).ok();
     // A line is logged before it is handled; the byte count moves after.
     printer->WaitFor(
         [&] {
@@ -414,7 +414,7 @@ TEST(SettingsWrite, RefusesAValueTooLongAndReportsAHangUp) {
   sim::Faults f;
   f.hangUpAfterBytes = r.printer->BytesReceived() + 1;
   r.printer->SetFaults(f);
-  tst::SerialFlag serial(true);
+  r.ctx.link.serial = true;
   EXPECT_FALSE(r.Write(0));
   EXPECT_TRUE(r.printer->HungUp());
   EXPECT_EQ(r.ui.messages, std::vector<QString>{kMsgConnectionLost});

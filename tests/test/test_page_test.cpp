@@ -40,10 +40,10 @@ struct Rig {
     simFds = SlaveFds();
   }
   // A click, as the window delivers it: true when the page took it.
-  bool Press(int id) { return page.OnControl(id, ControlEvent::Clicked, ctx); }
+  bool Press(int id) { return page.OnControl(id, ControlEvent::Clicked, ctx).handled; }
   // The actions themselves: true when the port took everything.
-  bool Command(int id) { return page.SendTestCommand(*FindTestCommand(id), ctx); }
-  bool Print() { return page.RunSamplePrint(ctx); }
+  bool Command(int id) { return page.SendTestCommand(*FindTestCommand(id), ctx).ok(); }
+  bool Print() { return page.RunSamplePrint(ctx).ok(); }
   std::vector<std::string> LinesWhenThere(std::size_t count) const {
     printer->WaitFor([&] { return printer->Lines().size() >= count; }, 3000);
     return printer->Lines();
@@ -133,14 +133,15 @@ TEST(TestPage, NumberedPrinterIsAskedBeforeEveryPress) {
 }
 
 TEST(TestPage, SerialPortPausesAfterAWrittenLineOnly) {
-  tst::SerialFlag serial(true);
   Rig rig(kNamedModel);
+  rig.ctx.link.serial = true;
   EXPECT_TRUE(rig.Command(kTestPageButton));
   EXPECT_EQ(rig.pauses, std::vector<int>{100});
 
   // The printer goes away in the middle of the probe: the line cannot be
   // written, the port is closed and there is no pause.
   Rig gone(kNumberedModel);
+  gone.ctx.link.serial = true;
   sim::Faults f;
   f.hangUpAfterBytes = 10;
   gone.printer->SetFaults(f);
@@ -195,8 +196,8 @@ TEST(SamplePrint, PicksTsplBeforeCpclAndSendsTheJobUnchanged) {
 }
 
 TEST(SamplePrint, KnownNamedPrinterIsNotAskedAgain) {
-  tst::SerialFlag serial(true);
-  Rig rig("X;1;ZPL;1");  // what the printer would answer now does not matter
+  Rig rig("X;1;ZPL;1");
+  rig.ctx.link.serial = true;  // what the printer would answer now does not matter
   rig.info.namedFormFlag = kNamedFormFlag;
   rig.info.languageMask = kLangCpcl;
   EXPECT_TRUE(rig.Print());
@@ -208,12 +209,12 @@ TEST(SamplePrint, KnownNamedPrinterIsNotAskedAgain) {
 }
 
 TEST(SamplePrint, NoJobForOtherLanguagesOrNoAnswer) {
-  tst::SerialFlag serial(true);
   sim::Options silent;
   silent.faults.silent = true;
   for (const auto& [model, options] : {std::pair{std::string("X;1;ESCPOS,ZPL;1"), sim::Options{}},
                                        std::pair{std::string("X;1;ESCPOS"), silent}}) {
     Rig rig(model, kLangEnglish, options);
+    rig.ctx.link.serial = true;
     EXPECT_FALSE(rig.Print()) << model;
     EXPECT_EQ(rig.ui.messages, std::vector<QString>{kMsgNoTemplate});
     EXPECT_EQ(rig.pauses, std::vector<int>{100});  // serial: the pause comes all the same
@@ -224,8 +225,8 @@ TEST(SamplePrint, NoJobForOtherLanguagesOrNoAnswer) {
 }
 
 TEST(SamplePrint, HangUpDuringTheJobClosesThePortWithoutPause) {
-  tst::SerialFlag serial(true);
   Rig rig(kNamedModel);
+  rig.ctx.link.serial = true;
   sim::Faults f;
   f.hangUpAfterBytes = static_cast<long>(kModelLine.size()) + 4000;
   rig.printer->SetFaults(f);

@@ -229,8 +229,8 @@ TEST(PageValues, OpenFailuresSayWhyBelowTheirMessage) {
     return s;
   }();
   {
-    ScopedPort other(OpenPrinterPort(rig.printer->PortPath()));
-    ASSERT_TRUE(other.valid());
+    const OpenResult other = OpenLink(rig.printer->PortPath());
+    ASSERT_TRUE(other.ok());
     const long before = rig.printer->BytesReceived();
     rig.ui.messages.clear();
     rig.page->OnControl(kSetWriteButton, ControlEvent::Clicked, rig.ctx);

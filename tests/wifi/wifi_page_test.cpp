@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "link/port.h"
+#include "link/link.h"
 #include "pages/core/memory_controls.h"
 #include "pages/wifi/wifi_page.h"
 #include "protocol/text_codec.h"
