@@ -1,7 +1,13 @@
 #include "app/main_window.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QIcon>
+#include <QLocale>
+#include <QProgressBar>
+#include <QStyledItemDelegate>
+#include <QTime>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTimer>
@@ -13,6 +19,7 @@
 
 #include "pages/firmware/firmware_page.h"
 #include "pages/font/font_page.h"
+#include "pages/settings/settings_tables.h"
 #include "pages/wifi/wifi_page.h"
 #include "resources/dialogs.h"
 #include "resources/strings.h"
@@ -50,6 +57,28 @@ void TabControl::paintEvent(QPaintEvent*) {
 }
 
 namespace {
+
+constexpr int kStatusGap = 4;  // pixels between the tab control and the status line
+static_assert(kFontPathEdit == kFirmwarePathEdit && kFontProgressBar == kFirmwareProgressBar);
+
+// 1,048,576: byte counts with thousands marked, in both languages.
+QString GroupedNumber(qint64 n) { return QLocale(QLocale::English).toString(n); }
+
+// The port list's open list: each path with the model last found there.
+class PortListDelegate : public QStyledItemDelegate {
+ public:
+  PortListDelegate(std::function<QString(const QString&)> text, QObject* parent)
+      : QStyledItemDelegate(parent), text_(std::move(text)) {}
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->text = text_(option->text);
+  }
+
+ private:
+  std::function<QString(const QString&)> text_;
+};
 
 // While an action runs, the pump delivers every event so that the close
 // button and Esc are heard, but user input to the window itself is dropped:
@@ -130,7 +159,17 @@ CDEVederDlg::CDEVederDlg(int langId, std::unique_ptr<DeviceSource> source, PageL
     tabSize = tabSize.expandedTo(QSize(extent.right() + 1, extent.bottom() + 1) + frame);
   }
   tabs_->setGeometry(u.toPixelsX(tab.x), u.toPixelsY(tab.y), tabSize.width(), tabSize.height());
-  setFixedSize(DialogPixelSize(tpl) + (tabSize - templateTab));
+  // The status line runs under the tab control, across the window.
+  statusPrinter_ = new QLabel(this);
+  statusResult_ = new QLabel(this);
+  statusResult_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  const int lineHeight = statusPrinter_->sizeHint().height() + 4;
+  const int lineTop = tabs_->geometry().bottom() + 1 + kStatusGap;
+  const QSize windowSize = DialogPixelSize(tpl) + (tabSize - templateTab) + QSize(0, lineHeight + kStatusGap);
+  const int lineWidth = windowSize.width() - 2 * tabs_->x();
+  statusPrinter_->setGeometry(tabs_->x(), lineTop, lineWidth * 11 / 20, lineHeight);
+  statusResult_->setGeometry(tabs_->x() + lineWidth * 11 / 20, lineTop, lineWidth - lineWidth * 11 / 20, lineHeight);
+  setFixedSize(windowSize);
   // Pages are children of the tab control, lowered below its top.
   const QRect area = tabs_->PageRect();
   using Make = PageWidget* (*)(PageHost&, std::unique_ptr<PageLogic>, QWidget*);
@@ -145,6 +184,7 @@ CDEVederDlg::CDEVederDlg(int langId, std::unique_ptr<DeviceSource> source, PageL
   };
   for (int i = 0; i < kPageCount; ++i) {
     PageWidget* page = makers[i](*this, std::move(order[i]), tabs_);
+    page->SetHoldsPrinterValues(i >= 1 && i <= 3);
     page->setGeometry(area);
     pages_[static_cast<std::size_t>(i)] = page;
     page->Create();
@@ -165,6 +205,10 @@ CDEVederDlg::CDEVederDlg(int langId, std::unique_ptr<DeviceSource> source, PageL
                                      QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Tab),
                                      QKeyCombination(Qt::ControlModifier, Qt::Key_PageUp)})
     QObject::connect(new QShortcut(QKeySequence(keys), this), &QShortcut::activated, this, [turn] { turn(-1); });
+  // The port list shows the model of each printer found, after its path.
+  if (auto* box = qobject_cast<QComboBox*>(pages_[0]->Controls().Widget(kPortBox)))
+    box->setItemDelegate(new PortListDelegate([this](const QString& path) { return PortListText(path); }, box));
+  UpdatePrinterLine();
   commTimer_ = startTimer(kCommTimerPeriodMs);
   inputGuard_ = std::make_unique<ActionInputGuard>(*this, [this] { return actionRunning_; });
   QCoreApplication::instance()->installEventFilter(inputGuard_.get());
@@ -187,10 +231,50 @@ bool CDEVederDlg::BeginAction(PageWidget* page, int control) {
   actionRunning_ = true;
   actionPage_ = page;
   actionControl_ = control;
+  actionBytes_ = -1;
+  if (!page) return true;
+  // Busy: the wait cursor over the window, the page's buttons held.
+  setCursor(Qt::WaitCursor);
+  for (QPushButton* b : page->findChildren<QPushButton*>()) {
+    if (!b->isEnabled()) continue;
+    b->setEnabled(false);
+    heldButtons_.emplace_back(b);
+  }
+  const bool download = (page == pages_[4] && control == kFontDownloadButton) ||
+                        (page == pages_[6] && control == kFirmwareDownloadButton);
+  if (download) {
+    // The progress bar tells the share sent and the size of the file.
+    const QFileInfo file(page->Controls().Text(kFontPathEdit));
+    if (file.isFile()) actionBytes_ = file.size();
+    if (auto* bar = qobject_cast<QProgressBar*>(page->Controls().Widget(kFontProgressBar))) {
+      bar->setTextVisible(actionBytes_ >= 0);
+      bar->setFormat(LoadWindowText(WindowText::ProgressBytes, langId_).arg(GroupedNumber(actionBytes_)));
+    }
+  }
+  statusResult_->setText(LoadWindowText(WindowText::Running, langId_).arg(ActionName()));
+  statusResult_->setToolTip(QString());
+  statusResult_->repaint();
   return true;
 }
 
-void CDEVederDlg::EndAction() {
+void CDEVederDlg::EndAction(const std::optional<ActionResult>& result) {
+  if (actionPage_) {
+    for (const QPointer<QWidget>& b : heldButtons_)
+      if (b) b->setEnabled(true);
+    heldButtons_.clear();
+    unsetCursor();
+  }
+  if (result) {
+    const QString port = Link().portPath;
+    if (printerInfo_.modelName[0]) probed_[port] = QString::fromLatin1(printerInfo_.modelName);
+    if (result->ok() && actionPage_ == pages_[1]) {
+      serialNumber_ = pages_[1]->Controls().Text(kSetSerial);
+      serialNumberPort_ = port;
+    }
+    statusResult_->setText(ResultText(*result) + QLatin1Char(' ') + QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
+    statusResult_->setToolTip(result->reason);
+  }
+  UpdatePrinterLine();
   actionRunning_ = false;
   actionPage_ = nullptr;
   actionControl_ = 0;
@@ -204,6 +288,53 @@ void CDEVederDlg::EndAction() {
   // The printer last read on the WiFi page can be reached at its local
   // address: "ETH" offers it in the port box.
   if (pages_[3]) comm_->OfferAddress(pages_[3]->Controls().Text(wifi::kLocalIp));
+}
+
+QString CDEVederDlg::PortListText(const QString& path) const {
+  const auto it = probed_.find(path);
+  return it == probed_.end() ? path : path + QStringLiteral("    ") + it->second;
+}
+
+void CDEVederDlg::UpdatePrinterLine() {
+  const LinkChoice link = Link();
+  QStringList parts;
+  if (link.portPath.isEmpty()) {
+    parts << LoadWindowText(WindowText::NoPort, langId_);
+  } else if (!printerInfo_.modelName[0]) {
+    parts << link.portPath << LoadWindowText(WindowText::NotAsked, langId_);
+  } else {
+    parts << QString::fromLatin1(printerInfo_.modelName);
+    if (serialNumberPort_ == link.portPath && !serialNumber_.isEmpty())
+      parts << LoadWindowText(WindowText::SerialNumber, langId_).arg(serialNumber_);
+    parts << link.portPath
+          << LoadWindowText(printerInfo_.named() ? WindowText::NamedForm : WindowText::NumberedForm, langId_);
+  }
+  if (link.serial && !link.portPath.isEmpty()) parts << LoadWindowText(WindowText::LineSpeed, langId_).arg(link.baud);
+  const QString text = parts.join(QStringLiteral(" · "));
+  if (statusPrinter_->toolTip() == text) return;  // every tick: only a change repaints
+  statusPrinter_->setToolTip(text);
+  statusPrinter_->setText(statusPrinter_->fontMetrics().elidedText(text, Qt::ElideMiddle, statusPrinter_->width()));
+}
+
+QString CDEVederDlg::ActionName() const {
+  if (!actionPage_) return {};
+  if (actionControl_) return actionPage_->Controls().Text(actionControl_);
+  for (int i = 0; i < kPageCount; ++i)
+    if (pages_[static_cast<std::size_t>(i)] == actionPage_) return tabs_->Bar()->tabText(i);
+  return {};
+}
+
+QString CDEVederDlg::ResultText(const ActionResult& result) const {
+  const QString name = ActionName();
+  if (!result.ok())
+    return LoadWindowText(WindowText::Failed, langId_).arg(name, result.message.isEmpty() ? result.reason : result.message);
+  if (!result.message.isEmpty()) return result.message;
+  if (actionPage_ == pages_[4] && actionControl_ == kFontDownloadButton)
+    return LoadWindowText(WindowText::FontDone, langId_).arg(GroupedNumber(actionBytes_));
+  if (actionPage_ == pages_[6] && actionControl_ == kFirmwareDownloadButton)
+    return LoadWindowText(WindowText::FirmwareDone, langId_).arg(GroupedNumber(actionBytes_));
+  if (actionPage_ == pages_[5]) return LoadWindowText(WindowText::Sent, langId_).arg(name);
+  return LoadWindowText(WindowText::Done, langId_).arg(name);
 }
 
 void CDEVederDlg::reject() {
@@ -269,6 +400,7 @@ void CDEVederDlg::ReadPageIfUnread(int index) {
 void CDEVederDlg::TickComm() {
   PageContext ctx = pages_[0]->Context();
   const bool reselected = comm_->Tick(ctx);
+  UpdatePrinterLine();
   // A re-made selection reads the page shown (settings, Bluetooth, WiFi),
   // whatever its read-once flag; skipped while another action runs.
   if (reselected && current_ >= 1 && current_ <= 3 && !actionRunning_)

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <QDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTabBar>
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -59,7 +61,7 @@ class CDEVederDlg : public QDialog, public PageHost {
   LinkChoice Link() const override;
   int LangId() const override { return langId_; }
   bool BeginAction(PageWidget* page = nullptr, int control = 0) override;
-  void EndAction() override;
+  void EndAction(const std::optional<ActionResult>& result = std::nullopt) override;
   bool ActionRunning() const override { return actionRunning_; }
 
   // Esc and the close button. While an action runs, the window says it
@@ -68,6 +70,14 @@ class CDEVederDlg : public QDialog, public PageHost {
   void reject() override;
   // The box that says the window closes when the action ends, while shown.
   QMessageBox* CloseNotice() const { return closeNotice_; }
+
+  // The status line under the pages: the printer attached, and the last
+  // action's result with its time.
+  QLabel* StatusPrinter() const { return statusPrinter_; }
+  QLabel* StatusResult() const { return statusResult_; }
+  // An entry of the port list as its open list shows it: the path, and the
+  // model of the printer last found there.
+  QString PortListText(const QString& path) const;
 
   TabControl* Tabs() const { return tabs_; }
   PageWidget* Page(int index) const { return pages_[static_cast<std::size_t>(index)]; }
@@ -80,6 +90,9 @@ class CDEVederDlg : public QDialog, public PageHost {
 
  private:
   void ReadPageIfUnread(int index);
+  void UpdatePrinterLine();
+  QString ActionName() const;
+  QString ResultText(const ActionResult& result) const;
   // Tells, without waiting, that the window closes when the action ends.
   void NoteCloseAfterAction();
   // The tab title of the first page whose edits are not written, if any.
@@ -98,6 +111,12 @@ class CDEVederDlg : public QDialog, public PageHost {
   int actionControl_ = 0;
   bool closeWhenDone_ = false;
   QPointer<QMessageBox> closeNotice_;
+  QLabel* statusPrinter_ = nullptr;
+  QLabel* statusResult_ = nullptr;
+  std::map<QString, QString> probed_;     // port path -> model last found there
+  QString serialNumber_, serialNumberPort_;  // as the settings page last read it
+  qint64 actionBytes_ = -1;                 // the size of the file a download sends
+  std::vector<QPointer<QWidget>> heldButtons_;  // disabled while the action runs
   std::unique_ptr<QObject> inputGuard_;
 
  protected:

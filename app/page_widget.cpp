@@ -11,28 +11,11 @@
 #include <QMessageBox>
 #include <QTimerEvent>
 
-#include "pages/bluetooth/bluetooth_page.h"
-#include "pages/settings/settings_page.h"
-#include "pages/wifi/wifi_page.h"
 #include "resources/dialog_template.h"
 #include "resources/strings.h"
 
 namespace deveder {
 
-namespace {
-
-// The Read button of a page that reads the printer's values (settings,
-// Bluetooth, WiFi); 0 for the others.
-int ReadButtonOf(int dialogId) {
-  switch (dialogId) {
-    case 144: return kSetReadButton;
-    case 132: return bluetooth::kReadButton;
-    case 162: return wifi::kReadButton;
-    default: return 0;
-  }
-}
-
-}  // namespace
 
 PageWidget::PageWidget(PageHost& host, std::unique_ptr<PageLogic> logic, QWidget* parent)
     : QWidget(parent), host_(host), logic_(std::move(logic)) {
@@ -71,9 +54,9 @@ void PageWidget::Bind() {
 bool PageWidget::RunRead() {
   if (!host_.BeginAction(this)) return false;
   PageContext ctx = Context();
-  logic_->Read(ctx);
-  NoteRead();
-  host_.EndAction();
+  const ActionResult result = logic_->Read(ctx);
+  NoteResult(result);
+  host_.EndAction(result);
   return true;
 }
 
@@ -83,9 +66,9 @@ void PageWidget::RunControl(int id, ControlEvent event) {
   // rather than started on the same port.
   if (!host_.BeginAction(this, id)) return;
   PageContext ctx = Context();
-  logic_->OnControl(id, event, ctx);
-  if (id == ReadButtonOf(logic_->DialogId())) NoteRead();
-  host_.EndAction();
+  const ControlResult done = logic_->OnControl(id, event, ctx);
+  NoteResult(done.action);
+  host_.EndAction(done.action);
 }
 
 QStringList PageWidget::ValueState() const {
@@ -111,9 +94,10 @@ QStringList PageWidget::ValueState() const {
   return state;
 }
 
-void PageWidget::NoteRead() {
-  // A page that still needs its read has not been read whole.
-  if (!logic_->NeedsRead()) readState_ = ValueState();
+void PageWidget::NoteResult(const std::optional<ActionResult>& result) {
+  // Only the pages that read the printer's values hold edits to lose; one
+  // that still needs its read has not been read whole.
+  if (result && result->ok() && holdsValues_ && !logic_->NeedsRead()) readState_ = ValueState();
 }
 
 bool PageWidget::HasUnwrittenEdits() const { return readState_ && *readState_ != ValueState(); }

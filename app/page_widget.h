@@ -24,7 +24,8 @@ class PageHost {
   // One port action at a time: Begin fails while another runs. `page` and
   // `control` name the action (none: the page's read).
   virtual bool BeginAction(PageWidget* page = nullptr, int control = 0) = 0;
-  virtual void EndAction() = 0;
+  // Ends the action; `result` is what it achieved, when it ran one.
+  virtual void EndAction(const std::optional<ActionResult>& result = std::nullopt) = 0;
   virtual bool ActionRunning() const = 0;
 };
 
@@ -54,6 +55,8 @@ class PageWidget : public QWidget, public Ui {
   // True when the page's controls differ from what its last complete Read
   // put there: edits the printer does not have.
   bool HasUnwrittenEdits() const;
+  // The page reads and writes the printer's values (settings, Bluetooth, WiFi).
+  void SetHoldsPrinterValues(bool holds) { holdsValues_ = holds; }
 
   // Ui
   void ShowMessage(const QString& text) override;
@@ -69,10 +72,12 @@ class PageWidget : public QWidget, public Ui {
   void Bind();
   // What the controls that hold the printer's values show now.
   QStringList ValueState() const;
-  // After a read of a page that reads (first turn or its Read button).
-  void NoteRead();
+  // After an action of the page: a Read or Write that went through leaves
+  // the controls as the printer holds them.
+  void NoteResult(const std::optional<ActionResult>& result);
   std::unique_ptr<PageLogic> logic_;
-  std::optional<QStringList> readState_;  // as the last complete Read left it
+  bool holdsValues_ = false;
+  std::optional<QStringList> readState_;  // as the last Read or Write that went through left it
   WidgetControls controls_;
   int timedTimer_ = 0;  // the Qt id behind timer 101
   QString timedCaption_;

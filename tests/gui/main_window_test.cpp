@@ -8,7 +8,9 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
+#include <QRegularExpression>
 #include <QTimer>
+#include <cstdio>
 
 #include "app/app.h"
 #include "app/main_window.h"
@@ -43,10 +45,13 @@ class CountingPage : public PageLogic {
   int DialogId() const override { return id_; }
   ControlResult OnControl(int, ControlEvent, PageContext&) override { return ControlResult::Unhandled(); }
   bool NeedsRead() const override { return !readOnce_; }
-  ActionResult Read(PageContext&) override {
+  ActionResult Read(PageContext& ctx) override {
     ++log_.reads[index_];
-    if (!log_.fail) readOnce_ = true;
-    return {};
+    if (log_.fail) return ActionResult{ActionOutcome::Lost, 0, QStringLiteral("打印机连接断开"), QStringLiteral("no answer")};
+    readOnce_ = true;
+    std::snprintf(ctx.printer.modelName, sizeof ctx.printer.modelName, "TQ250L");
+    ctx.printer.namedFormFlag = kNamedFormFlag;
+    return Succeeded(152, QStringLiteral("Read OK"));
   }
 
  private:
@@ -239,4 +244,30 @@ TEST(MainWindow, EscAsksWhenAPageHoldsEditsAndWaitsForARunningAction) {
   EXPECT_TRUE(w->CloseNotice()->text().contains(QStringLiteral("firmware"))) << w->CloseNotice()->text().toStdString();
   w->EndAction();
   EXPECT_TRUE(QTest::qWaitFor([&] { return !w->isVisible(); }, 2000));
+}
+
+TEST(MainWindow, StatusLineShowsThePrinterAndTheLastResultWithItsTime) {
+  ReadLog log;
+  NoDevices* devices = nullptr;
+  auto w = MakeWindow(kLangEnglish, log, {"/dev/usb/lp0"}, &devices);
+  w->show();
+  EXPECT_EQ(w->StatusPrinter()->toolTip(), "/dev/usb/lp0 · printer not asked yet");
+  w->SwitchPage(1);
+  EXPECT_EQ(w->StatusPrinter()->toolTip(), "TQ250L · /dev/usb/lp0 · named commands");
+  EXPECT_TRUE(QRegularExpression("^Read OK \\d\\d:\\d\\d:\\d\\d$").match(w->StatusResult()->text()).hasMatch())
+      << w->StatusResult()->text().toStdString();
+  // Another printer: not asked yet; the list still names the first one.
+  devices->usb = {"/dev/usb/lp0", "/dev/usb/lp1"};
+  w->TickComm();
+  w->Page(0)->Controls().SetCurrentIndex(1005, 1);  // the user picks the second
+  w->TickComm();
+  EXPECT_EQ(w->StatusPrinter()->toolTip(), "/dev/usb/lp1 · printer not asked yet");
+  EXPECT_EQ(w->PortListText("/dev/usb/lp0"), "/dev/usb/lp0    TQ250L");
+  EXPECT_EQ(w->PortListText("/dev/usb/lp1"), "/dev/usb/lp1");
+  // A failure names the action, its message and keeps the reason at hand.
+  log.fail = true;
+  w->SwitchPage(2);
+  EXPECT_TRUE(w->StatusResult()->text().startsWith(QStringLiteral("BT SETUP: 打印机连接断开 ")))
+      << w->StatusResult()->text().toStdString();
+  EXPECT_EQ(w->StatusResult()->toolTip(), "no answer");
 }

@@ -334,6 +334,13 @@ TEST(WindowFit, EveryTextFitsItsRectangleInBothLanguages) {
     w->show();
     // The tool's own pages fill lists of their own when they are created.
     CDEVederDlg tool(lang, std::make_unique<NoDevices>(), MakeToolPages());
+    // The status line lies under the tab control, inside the window, one
+    // line of its font high.
+    for (QLabel* line : {w->StatusPrinter(), w->StatusResult()}) {
+      EXPECT_TRUE(w->rect().contains(line->geometry())) << Describe(line).toStdString();
+      EXPECT_GT(line->y(), w->Tabs()->geometry().bottom()) << Describe(line).toStdString();
+      EXPECT_GE(line->contentsRect().height(), line->fontMetrics().height()) << Describe(line).toStdString();
+    }
     for (int i = 0; i < kPageCount; ++i) {
       w->SwitchPage(i);  // laid out as shown
       const QStringList cuts =
