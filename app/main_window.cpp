@@ -20,6 +20,7 @@
 #include "pages/firmware/firmware_page.h"
 #include "pages/font/font_page.h"
 #include "pages/settings/settings_tables.h"
+#include "pages/test/test_page.h"
 #include "pages/wifi/wifi_page.h"
 #include "resources/dialogs.h"
 #include "resources/strings.h"
@@ -251,6 +252,7 @@ bool CDEVederDlg::BeginAction(PageWidget* page, int control) {
       bar->setFormat(LoadWindowText(WindowText::ProgressBytes, langId_).arg(GroupedNumber(actionBytes_)));
     }
   }
+  lastResult_ = {statusResult_->text(), statusResult_->toolTip()};
   statusResult_->setText(LoadWindowText(WindowText::Running, langId_).arg(ActionName()));
   statusResult_->setToolTip(QString());
   statusResult_->repaint();
@@ -273,11 +275,18 @@ void CDEVederDlg::EndAction(const std::optional<ActionResult>& result) {
     }
     statusResult_->setText(ResultText(*result) + QLatin1Char(' ') + QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
     statusResult_->setToolTip(result->reason);
+  } else if (actionPage_) {
+    // Nothing ran (a question answered No): the last result stands.
+    statusResult_->setText(lastResult_.first);
+    statusResult_->setToolTip(lastResult_.second);
   }
   UpdatePrinterLine();
+  const bool dumpMode = result && result->ok() && actionPage_ == pages_[5] && actionControl_ == kTestHexDumpButton;
   actionRunning_ = false;
   actionPage_ = nullptr;
   actionControl_ = 0;
+  // The printer stays in dump mode until it is switched off: say so.
+  if (dumpMode) pages_[5]->ShowMessage(LoadWindowText(WindowText::HexDumpLeave, langId_));
   if (closeWhenDone_) {
     closeWhenDone_ = false;
     if (closeNotice_) closeNotice_->close();
@@ -326,6 +335,8 @@ QString CDEVederDlg::ActionName() const {
 
 QString CDEVederDlg::ResultText(const ActionResult& result) const {
   const QString name = ActionName();
+  if (!result.ok() && result.message.isEmpty() && result.reason.isEmpty())
+    return LoadWindowText(WindowText::NotDone, langId_).arg(name);
   if (!result.ok())
     return LoadWindowText(WindowText::Failed, langId_).arg(name, result.message.isEmpty() ? result.reason : result.message);
   if (!result.message.isEmpty()) return result.message;

@@ -113,6 +113,7 @@ class CDEVederDlg : public QDialog, public PageHost {
   QPointer<QMessageBox> closeNotice_;
   QLabel* statusPrinter_ = nullptr;
   QLabel* statusResult_ = nullptr;
+  std::pair<QString, QString> lastResult_;  // its text and reason before the action
   std::map<QString, QString> probed_;     // port path -> model last found there
   QString serialNumber_, serialNumberPort_;  // as the settings page last read it
   qint64 actionBytes_ = -1;                 // the size of the file a download sends

@@ -13,6 +13,7 @@
 
 #include "resources/dialog_template.h"
 #include "resources/strings.h"
+#include "resources/window_texts.h"
 
 namespace deveder {
 
@@ -127,6 +128,15 @@ void PageWidget::ShowMessageWithReason(const QString& text, const QString& reaso
   box.setInformativeText(reason);
   WidenForLongWords(box);
   box.exec();
+}
+
+bool PageWidget::Confirm(const QString& question) {
+  QMessageBox box(QMessageBox::Warning, LoadWindowText(WindowText::ConfirmTitle, host_.LangId()), question,
+                  QMessageBox::Yes | QMessageBox::No, this);
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  WidenForLongWords(box);
+  return box.exec() == QMessageBox::Yes;
 }
 
 void PageWidget::ShowTimedMessage(const QString& text, const QString& caption) {

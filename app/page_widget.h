@@ -62,6 +62,8 @@ class PageWidget : public QWidget, public Ui {
   void ShowMessage(const QString& text) override;
   void ShowMessageWithReason(const QString& text, const QString& reason) override;
   void ShowTimedMessage(const QString& text, const QString& caption) override;
+  // Yes and No, No the default: Enter or Esc alone never confirms.
+  bool Confirm(const QString& question) override;
   std::optional<QString> ChooseOpenFile(const QString& initialName, const QString& filter) override;
 
  protected:

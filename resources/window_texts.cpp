@@ -42,7 +42,22 @@ constexpr Row kTexts[] = {
     {WindowText::FontDone, "Font: %1 bytes sent, printer confirmed", "字体：已发送 %1 字节，打印机已确认"},
     {WindowText::FirmwareDone, "Firmware: %1 bytes sent; the printer restarts", "程序更新：已发送 %1 字节，打印机将重新启动"},
     {WindowText::Failed, "%1: %2", "%1：%2"},
+    {WindowText::NotDone, "%1: not done", "%1：未执行"},
     {WindowText::ProgressBytes, "%p % of %1 bytes", "%p %，共 %1 字节"},
+    {WindowText::ConfirmTitle, "Confirm", "确认"},
+    {WindowText::ConfirmFactoryDefault,
+     "Restore the factory defaults of %1? Every setting the printer holds goes back to its value as shipped.",
+     "确定将 %1 恢复出厂设置吗？打印机的所有设置都将恢复为出厂时的值。"},
+    {WindowText::ConfirmFirmware,
+     "Download the firmware %1 (%2 bytes) to %3? Do not unplug or switch off the printer until it ends.",
+     "将程序文件 %1（%2 字节）下载到 %3 吗？结束前请勿拔下打印机或关闭电源。"},
+    {WindowText::EmptyFirmware, "The firmware file is empty: there is nothing to download.",
+     "程序文件为空，没有可下载的内容。"},
+    {WindowText::PrinterOnPort, "%1 on %2", "%2 上的 %1"},
+    {WindowText::HexDumpLeave,
+     "The printer is now in hex-dump mode: it prints what it receives as hex instead of acting on it. "
+     "Switch it off and on again to leave dump mode.",
+     "打印机已进入调试模式：收到的数据将以十六进制打印出来而不被执行。关闭电源再打开即可退出调试模式。"},
     {WindowText::OctetOutOfRange, "%1 is not a valid entry: an address field holds a number from 0 to 255.",
      "%1 不是有效的数值：地址的每一段为 0 到 255 之间的数。"},
 };
@@ -53,6 +68,29 @@ QString LoadWindowText(WindowText id, int langId) {
   for (const Row& row : kTexts)
     if (row.id == id) return QString::fromUtf8(langId == kLangChinese ? row.zh : row.en);
   return {};
+}
+
+QString NamePrinter(const char* model, const QString& port, int langId) {
+  if (!model || !*model) return port;
+  return LoadWindowText(WindowText::PrinterOnPort, langId).arg(QString::fromLatin1(model), port);
+}
+
+QString FontInterruptedAdvice(int percentSent, int langId) {
+  return langId == kLangChinese
+             ? QStringLiteral("打印机中可能只有部分字体（已发送 %1 %），使用前请重新下载。").arg(percentSent)
+             : QStringLiteral("The printer may hold part of the font (%1 % sent): download it again before printing "
+                              "with it.")
+                   .arg(percentSent);
+}
+
+QString FirmwareInterruptedAdvice(int percentSent, int langId) {
+  return langId == kLangChinese
+             ? QStringLiteral("打印机可能正处于下载中途，只有部分新程序（已发送 %1 %）：在一次下载完成之前可能无法正常启动，"
+                              "请重新下载。")
+                   .arg(percentSent)
+             : QStringLiteral("The printer may be mid-download with part of a new image (%1 % sent): it may not start "
+                              "normally until a download completes; run the download again.")
+                   .arg(percentSent);
 }
 
 }  // namespace deveder

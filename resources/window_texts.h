@@ -31,9 +31,26 @@ enum class WindowText {
   FontDone,              // %1: bytes
   FirmwareDone,          // %1: bytes
   Failed,                // %1: the action, %2: its message
+  NotDone,               // %1: the action, declined at its question
   ProgressBytes,         // %1: bytes; the progress bar's text around "%p"
+  // Questions and advice of the pages' actions.
+  ConfirmTitle,
+  ConfirmFactoryDefault, // %1: the printer
+  ConfirmFirmware,       // %1: file name, %2: bytes, %3: the printer
+  EmptyFirmware,         // the chosen image has no bytes
+  PrinterOnPort,         // %1: model, %2: port
+  HexDumpLeave,          // after HexDump: how the printer leaves dump mode
 };
 
 QString LoadWindowText(WindowText id, int langId);
+
+// The printer as a question names it: its model and port, or the port alone
+// while the model is not known.
+QString NamePrinter(const char* model, const QString& port, int langId);
+
+// What an interrupted download leaves with the printer and what to do, with
+// the share of the file that was sent.
+QString FontInterruptedAdvice(int percentSent, int langId);
+QString FirmwareInterruptedAdvice(int percentSent, int langId);
 
 }  // namespace deveder

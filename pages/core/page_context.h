@@ -30,6 +30,13 @@ class Ui {
   // The same box for news that is no failure (a Write that left values with
   // the printer).
   virtual void ShowNotice(const QString& text) { ShowMessage(text); }
+  // Asks before an action that cannot be undone (restoring the factory
+  // defaults, replacing the firmware); true to go on. A seam that cannot
+  // ask goes on: deveder-cli asks on its own command line (--yes).
+  virtual bool Confirm(const QString& question) {
+    (void)question;
+    return true;
+  }
   // Modal box that closes itself about 500 ms after it opened (timer 101).
   virtual void ShowTimedMessage(const QString& text, const QString& caption) = 0;
   // File-open dialog; nullopt when the user cancels. `filter` is the

@@ -194,22 +194,6 @@ TEST(MainWindow, TimedMessageClosesItselfAndALaterTickClosesNothingElse) {
   EXPECT_TRUE(other.isVisible());
 }
 
-namespace {
-
-// Answers the next modal question with the button whose text starts with
-// `answer`; keeps its text.
-void AnswerNextQuestion(const QString& answer, QString& text) {
-  QTimer::singleShot(0, [answer, &text] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box) return;
-    text = box->text();
-    for (QAbstractButton* b : box->buttons())
-      if (b->text().remove(QLatin1Char('&')).startsWith(answer)) b->click();
-  });
-}
-
-}  // namespace
-
 TEST(MainWindow, EscAsksWhenAPageHoldsEditsAndWaitsForARunningAction) {
   ReadLog log;
   auto w = MakeWindow(kLangEnglish, log);
@@ -223,7 +207,7 @@ TEST(MainWindow, EscAsksWhenAPageHoldsEditsAndWaitsForARunningAction) {
   ASSERT_NE(edit, nullptr);
   edit->setText(QStringLiteral("40"));
   QString asked;
-  AnswerNextQuestion(QStringLiteral("Keep open"), asked);
+  tst::AnswerNextQuestion(QStringLiteral("Keep open"), asked);
   QTest::keyClick(w.get(), Qt::Key_Escape);
   EXPECT_TRUE(w->isVisible());
   EXPECT_TRUE(asked.contains(QStringLiteral("SETUP"))) << asked.toStdString();
