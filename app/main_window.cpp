@@ -2,6 +2,12 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLocale>
@@ -17,6 +23,7 @@
 #include <QStylePainter>
 #include <QTimerEvent>
 
+#include "link/port_hooks.h"
 #include "pages/firmware/firmware_page.h"
 #include "pages/font/font_page.h"
 #include "pages/settings/settings_tables.h"
@@ -168,8 +175,16 @@ CDEVederDlg::CDEVederDlg(int langId, std::unique_ptr<DeviceSource> source, PageL
   const int lineTop = tabs_->geometry().bottom() + 1 + kStatusGap;
   const QSize windowSize = DialogPixelSize(tpl) + (tabSize - templateTab) + QSize(0, lineHeight + kStatusGap);
   const int lineWidth = windowSize.width() - 2 * tabs_->x();
-  statusPrinter_->setGeometry(tabs_->x(), lineTop, lineWidth * 11 / 20, lineHeight);
-  statusResult_->setGeometry(tabs_->x() + lineWidth * 11 / 20, lineTop, lineWidth - lineWidth * 11 / 20, lineHeight);
+  // At its right end: the traffic of the last actions.
+  auto* traffic = new QPushButton(LoadWindowText(WindowText::TrafficButton, langId_), this);
+  traffic->setAutoDefault(false);
+  traffic->setFocusPolicy(Qt::TabFocus);
+  const int buttonWidth = traffic->sizeHint().width();
+  traffic->setGeometry(tabs_->x() + lineWidth - buttonWidth, lineTop, buttonWidth, lineHeight);
+  QObject::connect(traffic, &QPushButton::clicked, this, [this] { ShowTraffic(); });
+  const int textWidth = lineWidth - buttonWidth - kStatusGap;
+  statusPrinter_->setGeometry(tabs_->x(), lineTop, textWidth * 11 / 20, lineHeight);
+  statusResult_->setGeometry(tabs_->x() + textWidth * 11 / 20, lineTop, textWidth - textWidth * 11 / 20, lineHeight);
   setFixedSize(windowSize);
   // Pages are children of the tab control, lowered below its top.
   const QRect area = tabs_->PageRect();
@@ -209,13 +224,18 @@ CDEVederDlg::CDEVederDlg(int langId, std::unique_ptr<DeviceSource> source, PageL
   // The port list shows the model of each printer found, after its path.
   if (auto* box = qobject_cast<QComboBox*>(pages_[0]->Controls().Widget(kPortBox)))
     box->setItemDelegate(new PortListDelegate([this](const QString& path) { return PortListText(path); }, box));
+  pages_[0]->Controls().Widget(kBaudBox)->setToolTip(LoadWindowText(WindowText::BaudTip, langId_));
   UpdatePrinterLine();
+  SetPortTraceHook([this](bool sent, const char* bytes, int count) {
+    if (actionRunning_ && !traffic_.empty()) AddTraffic(traffic_.back().exchanges, sent, bytes, count);
+  });
   commTimer_ = startTimer(kCommTimerPeriodMs);
   inputGuard_ = std::make_unique<ActionInputGuard>(*this, [this] { return actionRunning_; });
   QCoreApplication::instance()->installEventFilter(inputGuard_.get());
 }
 
 CDEVederDlg::~CDEVederDlg() {
+  SetPortTraceHook(nullptr);
   if (commTimer_) killTimer(commTimer_);
 }
 
@@ -224,6 +244,7 @@ LinkChoice CDEVederDlg::Link() const {
   if (pages_[0]) link.portPath = pages_[0]->Controls().Text(kPortBox);
   link.baud = comm_->BaudValue();
   link.serial = comm_->SerialMode();
+  if (const auto it = chosenBaud_.find(link.portPath); link.serial && it != chosenBaud_.end()) link.lineBaud = it->second;
   return link;
 }
 
@@ -253,6 +274,9 @@ bool CDEVederDlg::BeginAction(PageWidget* page, int control) {
     }
   }
   lastResult_ = {statusResult_->text(), statusResult_->toolTip()};
+  constexpr std::size_t kActionsKept = 10;
+  traffic_.push_back({QTime::currentTime().toString(QStringLiteral("HH:mm:ss ")) + ActionName(), {}});
+  if (traffic_.size() > kActionsKept) traffic_.pop_front();
   statusResult_->setText(LoadWindowText(WindowText::Running, langId_).arg(ActionName()));
   statusResult_->setToolTip(QString());
   statusResult_->repaint();
@@ -266,6 +290,10 @@ void CDEVederDlg::EndAction(const std::optional<ActionResult>& result) {
     heldButtons_.clear();
     unsetCursor();
   }
+  // A speed picked in the baud box is the line speed of every action on
+  // the port shown, for the rest of the run.
+  if (actionPage_ == pages_[0] && actionControl_ == kBaudBox && comm_->SerialMode())
+    chosenBaud_[Link().portPath] = static_cast<std::uint32_t>(comm_->BaudValue());
   if (result) {
     const QString port = Link().portPath;
     if (printerInfo_.modelName[0]) probed_[port] = QString::fromLatin1(printerInfo_.modelName);
@@ -275,6 +303,7 @@ void CDEVederDlg::EndAction(const std::optional<ActionResult>& result) {
     }
     statusResult_->setText(ResultText(*result) + QLatin1Char(' ') + QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
     statusResult_->setToolTip(result->reason);
+    if (actionPage_ && !traffic_.empty()) traffic_.back().title += QStringLiteral(": ") + ResultText(*result);
   } else if (actionPage_) {
     // Nothing ran (a question answered No): the last result stands.
     statusResult_->setText(lastResult_.first);
@@ -285,6 +314,7 @@ void CDEVederDlg::EndAction(const std::optional<ActionResult>& result) {
   actionRunning_ = false;
   actionPage_ = nullptr;
   actionControl_ = 0;
+  stopRequested_ = false;
   // The printer stays in dump mode until it is switched off: say so.
   if (dumpMode) pages_[5]->ShowMessage(LoadWindowText(WindowText::HexDumpLeave, langId_));
   if (closeWhenDone_) {
@@ -302,6 +332,68 @@ void CDEVederDlg::EndAction(const std::optional<ActionResult>& result) {
 QString CDEVederDlg::PortListText(const QString& path) const {
   const auto it = probed_.find(path);
   return it == probed_.end() ? path : path + QStringLiteral("    ") + it->second;
+}
+
+QString CDEVederDlg::TrafficText() const {
+  QString text;
+  for (const ActionTraffic& action : traffic_) {
+    text += QStringLiteral("# ") + action.title + QLatin1Char('\n');
+    for (const Exchange& x : action.exchanges)
+      text += QString::fromStdString(EscapedBytes(x.sent) + " -> " + EscapedBytes(x.received)) + QLatin1Char('\n');
+  }
+  return text;
+}
+
+void CDEVederDlg::ShowTraffic() {
+  QDialog box(this);
+  box.setWindowTitle(LoadWindowText(WindowText::TrafficTitle, langId_));
+  auto* view = new QPlainTextEdit(TrafficText(), &box);
+  view->setReadOnly(true);
+  view->setLineWrapMode(QPlainTextEdit::NoWrap);
+  view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Close, &box);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+  QObject::connect(buttons->button(QDialogButtonBox::Save), &QPushButton::clicked, &box, [this, &box, view] {
+    const QString path = QFileDialog::getSaveFileName(&box, QString(), QStringLiteral("traffic.txt"));
+    if (path.isEmpty()) return;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(view->toPlainText().toUtf8()) < 0 ||
+        !file.flush())
+      QMessageBox::warning(&box, ProgramTitle(langId_), file.errorString());
+  });
+  auto* layout = new QVBoxLayout(&box);
+  layout->addWidget(view);
+  layout->addWidget(buttons);
+  box.resize(width(), height() * 2 / 3);
+  box.exec();
+}
+
+void CDEVederDlg::ShowLineSpeed() {
+  const QString port = Link().portPath;
+  if (!comm_->SerialMode() || port.isEmpty()) {
+    baudShownFor_.clear();
+    return;
+  }
+  if (port == baudShownFor_ || actionRunning_) return;
+  baudShownFor_ = port;
+  // The speed chosen for the port, else the one it has: nothing changes
+  // unless the user picks another. A port is opened for this once.
+  std::uint32_t speed = 0;
+  if (const auto chosen = chosenBaud_.find(port); chosen != chosenBaud_.end()) {
+    speed = chosen->second;
+  } else if (const auto found = foundBaud_.find(port); found != foundBaud_.end()) {
+    speed = found->second;
+  } else {
+    const OpenResult open = OpenLink(QFile::encodeName(port).toStdString(), LinkOptions{true, std::nullopt});
+    speed = foundBaud_[port] = open.ok() ? open.link->LineSpeed() : 0;
+  }
+  WidgetControls& c = pages_[0]->Controls();
+  for (int i = 0; i < c.ItemCount(kBaudBox); ++i) {
+    if (c.ItemText(kBaudBox, i) != QString::number(speed)) continue;
+    c.SetCurrentIndex(kBaudBox, i);
+    PageContext ctx = pages_[0]->Context();
+    comm_->OnControl(kBaudBox, ControlEvent::SelectionChanged, ctx);
+  }
 }
 
 void CDEVederDlg::UpdatePrinterLine() {
@@ -372,13 +464,22 @@ void CDEVederDlg::NoteCloseAfterAction() {
     closeNotice_->raise();
     return;
   }
-  WindowText text = WindowText::ClosesAfterAction;
-  if (actionPage_ == pages_[4] && actionControl_ == kFontDownloadButton) text = WindowText::ClosesAfterFont;
-  if (actionPage_ == pages_[6] && actionControl_ == kFirmwareDownloadButton) text = WindowText::ClosesAfterFirmware;
+  const bool font = actionPage_ == pages_[4] && actionControl_ == kFontDownloadButton;
+  QString text = LoadWindowText(WindowText::ClosesAfterAction, langId_);
+  if (font)
+    text = LoadWindowText(WindowText::ClosesAfterFont, langId_) + QLatin1Char(' ') +
+           LoadWindowText(WindowText::StopLeavesPart, langId_);
+  if (actionPage_ == pages_[6] && actionControl_ == kFirmwareDownloadButton)
+    text = LoadWindowText(WindowText::ClosesAfterFirmware, langId_);
   // Not modal: a download's waits go on while it is shown.
-  auto* box = new QMessageBox(QMessageBox::Information, ProgramTitle(langId_), LoadWindowText(text, langId_),
-                              QMessageBox::Ok, this);
+  auto* box = new QMessageBox(QMessageBox::Information, ProgramTitle(langId_), text, QMessageBox::Ok, this);
   box->setAttribute(Qt::WA_DeleteOnClose);
+  // The font download may stop between two blocks; the firmware download
+  // never stops halfway.
+  if (font) {
+    QPushButton* stop = box->addButton(LoadWindowText(WindowText::StopDownload, langId_), QMessageBox::DestructiveRole);
+    QObject::connect(stop, &QPushButton::clicked, this, [this] { stopRequested_ = true; });
+  }
   box->setWindowModality(Qt::NonModal);
   closeNotice_ = box;
   box->show();
@@ -411,6 +512,7 @@ void CDEVederDlg::ReadPageIfUnread(int index) {
 void CDEVederDlg::TickComm() {
   PageContext ctx = pages_[0]->Context();
   const bool reselected = comm_->Tick(ctx);
+  ShowLineSpeed();
   UpdatePrinterLine();
   // A re-made selection reads the page shown (settings, Bluetooth, WiFi),
   // whatever its read-once flag; skipped while another action runs.

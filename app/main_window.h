@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QTabBar>
 #include <array>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -14,6 +15,7 @@
 
 #include "app/page_widget.h"
 #include "pages/comm/comm_page.h"
+#include "pages/core/exchanges.h"
 #include "link/port_walk.h"
 
 namespace deveder {
@@ -63,6 +65,7 @@ class CDEVederDlg : public QDialog, public PageHost {
   bool BeginAction(PageWidget* page = nullptr, int control = 0) override;
   void EndAction(const std::optional<ActionResult>& result = std::nullopt) override;
   bool ActionRunning() const override { return actionRunning_; }
+  bool StopRequested() const override { return stopRequested_; }
 
   // Esc and the close button. While an action runs, the window says it
   // closes when the action ends (and does); a page with edits not written
@@ -78,6 +81,11 @@ class CDEVederDlg : public QDialog, public PageHost {
   // An entry of the port list as its open list shows it: the path, and the
   // model of the printer last found there.
   QString PortListText(const QString& path) const;
+  // The requests and replies of the last actions, each under its name,
+  // time and result, as deveder-cli's --replies writes them.
+  QString TrafficText() const;
+  // Shows TrafficText() in a box that can save it to a file.
+  void ShowTraffic();
 
   TabControl* Tabs() const { return tabs_; }
   PageWidget* Page(int index) const { return pages_[static_cast<std::size_t>(index)]; }
@@ -110,6 +118,7 @@ class CDEVederDlg : public QDialog, public PageHost {
   PageWidget* actionPage_ = nullptr;  // the page and control of the action running
   int actionControl_ = 0;
   bool closeWhenDone_ = false;
+  bool stopRequested_ = false;
   QPointer<QMessageBox> closeNotice_;
   QLabel* statusPrinter_ = nullptr;
   QLabel* statusResult_ = nullptr;
@@ -118,6 +127,17 @@ class CDEVederDlg : public QDialog, public PageHost {
   QString serialNumber_, serialNumberPort_;  // as the settings page last read it
   qint64 actionBytes_ = -1;                 // the size of the file a download sends
   std::vector<QPointer<QWidget>> heldButtons_;  // disabled while the action runs
+  struct ActionTraffic {
+    QString title;
+    std::vector<Exchange> exchanges;
+  };
+  std::deque<ActionTraffic> traffic_;  // the last actions, oldest first
+  // Serial ports: the line speed the user chose for each (every action on
+  // it runs at that speed), the speed each had when first seen, and the
+  // port whose speed the baud box shows.
+  std::map<QString, std::uint32_t> chosenBaud_, foundBaud_;
+  QString baudShownFor_;
+  void ShowLineSpeed();
   std::unique_ptr<QObject> inputGuard_;
 
  protected:

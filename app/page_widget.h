@@ -27,6 +27,8 @@ class PageHost {
   // Ends the action; `result` is what it achieved, when it ran one.
   virtual void EndAction(const std::optional<ActionResult>& result = std::nullopt) = 0;
   virtual bool ActionRunning() const = 0;
+  // The user asked the running action to stop at its next safe point.
+  virtual bool StopRequested() const = 0;
 };
 
 // Makes the labels of a message box wide enough that no word is broken.
@@ -64,6 +66,7 @@ class PageWidget : public QWidget, public Ui {
   void ShowTimedMessage(const QString& text, const QString& caption) override;
   // Yes and No, No the default: Enter or Esc alone never confirms.
   bool Confirm(const QString& question) override;
+  bool StopRequested() override { return host_.StopRequested(); }
   std::optional<QString> ChooseOpenFile(const QString& initialName, const QString& filter) override;
 
  protected:

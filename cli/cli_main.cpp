@@ -52,7 +52,8 @@ const char kHelp[] =
     "options:\n"
     "  --port PATH    device to open (default: the first entry of the port walk in the chosen mode)\n"
     "  --serial       the port is a serial port (serial walk, pauses, XOR firmware framing)\n"
-    "  --baud N       serial speed for the firmware download (default 9600)\n"
+    "  --baud N       serial speed of every action on a serial port, and the firmware download's first\n"
+    "                 (default: the port's own speed; the firmware download's first is 9600)\n"
     "  --lang zh|en   act as a Chinese (2052) or other (1033) system (default: from the locale)\n"
     "  --trace FILE   write every byte sent and received, with times, as text\n"
     "  --all          probe, PAGE read, backup DIR, restore FILE, verify FILE on every printer in turn: each\n"
@@ -282,6 +283,7 @@ int main(int argc, char** argv) {
         long b = std::strtol(v, &end, 10);
         if (!*v || *end || b <= 0 || b > 4000000) return Usage(std::string("bad --baud value: ") + v);
         options.baud = static_cast<int>(b);
+        options.baudGiven = true;
       } else if (std::string(v) == "zh") options.lang = deveder::kLangChinese;
       else if (std::string(v) == "en") options.lang = deveder::kLangEnglish;
       else return Usage("--lang takes zh or en");

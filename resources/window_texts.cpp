@@ -1,18 +1,13 @@
 #include "resources/window_texts.h"
 
 #include "protocol/text_codec.h"
+#include "resources/strings.h"
 
 namespace deveder {
 
 namespace {
 
-struct Row {
-  WindowText id;
-  const char* en;
-  const char* zh;
-};
-
-constexpr Row kTexts[] = {
+constexpr TextRow<WindowText> kTexts[] = {
     {WindowText::UnwrittenEditsTitle, "Changes not written", "参数未写入"},
     {WindowText::UnwrittenEdits,
      "The page %1 holds changes that were not written to the printer. Close the window and lose them?",
@@ -29,12 +24,13 @@ constexpr Row kTexts[] = {
      "The window closes when the firmware download ends. It cannot be stopped safely: do not unplug or "
      "switch off the printer until it ends.",
      "程序更新结束后窗口将关闭。更新无法安全中止：结束前请勿拔下打印机或关闭电源。"},
+    {WindowText::FontStopped, "Font download stopped.", "字体下载已停止。"},
     {WindowText::StopDownload, "&Stop download", "停止下载(&S)"},
     {WindowText::NoPort, "No printer port", "未找到打印机端口"},
     {WindowText::NotAsked, "printer not asked yet", "尚未询问打印机"},
     {WindowText::NamedForm, "named commands", "命名指令"},
     {WindowText::NumberedForm, "numbered commands", "编号指令"},
-    {WindowText::LineSpeed, "%1 baud", "%1 波特"},
+    {WindowText::LineSpeed, "line speed %1 baud", "波特率 %1"},
     {WindowText::SerialNumber, "SN %1", "序列号 %1"},
     {WindowText::Running, "%1 …", "%1 …"},
     {WindowText::Sent, "%1 sent", "%1 已发送"},
@@ -44,6 +40,12 @@ constexpr Row kTexts[] = {
     {WindowText::Failed, "%1: %2", "%1：%2"},
     {WindowText::NotDone, "%1: not done", "%1：未执行"},
     {WindowText::ProgressBytes, "%p % of %1 bytes", "%p %，共 %1 字节"},
+    {WindowText::BaudTip,
+     "The line speed of every action on this port: Read, Write, the tests and the downloads. It shows the speed "
+     "the port has until you pick another.",
+     "此端口上所有操作（读取、写入、测试与下载）的波特率；未另行选择时显示端口当前的波特率。"},
+    {WindowText::TrafficButton, "Traffic &log", "通信记录(&L)"},
+    {WindowText::TrafficTitle, "Requests and replies of the last actions", "最近操作的请求与应答"},
     {WindowText::ConfirmTitle, "Confirm", "确认"},
     {WindowText::ConfirmFactoryDefault,
      "Restore the factory defaults of %1? Every setting the printer holds goes back to its value as shipped.",
@@ -64,11 +66,7 @@ constexpr Row kTexts[] = {
 
 }  // namespace
 
-QString LoadWindowText(WindowText id, int langId) {
-  for (const Row& row : kTexts)
-    if (row.id == id) return QString::fromUtf8(langId == kLangChinese ? row.zh : row.en);
-  return {};
-}
+QString LoadWindowText(WindowText id, int langId) { return TextOf(kTexts, id, langId); }
 
 QString NamePrinter(const char* model, const QString& port, int langId) {
   if (!model || !*model) return port;
@@ -81,6 +79,31 @@ QString FontInterruptedAdvice(int percentSent, int langId) {
              : QStringLiteral("The printer may hold part of the font (%1 % sent): download it again before printing "
                               "with it.")
                    .arg(percentSent);
+}
+
+QString NoAnswerAdvice(const QString& port, PortKind kind, int langId) {
+  const bool zh = langId == kLangChinese;
+  switch (kind) {
+    case PortKind::Network:
+      return (zh ? QStringLiteral("网络打印机 %1 没有应答。请检查打印机已开机并已连入网络，地址和端口正确。"
+                                  "deveder-cli doctor 可检查端口。")
+                 : QStringLiteral("No answer from the network printer at %1. Check that it is switched on and on the "
+                                  "network, and that the address and port are right. deveder-cli doctor checks the port."))
+          .arg(port);
+    case PortKind::Serial:
+      return (zh ? QStringLiteral("%1 上的打印机没有应答。请检查打印机已开机、串口线已接好，并且波特率与打印机一致"
+                                  "（在通信设定页的波特率框中选择）。deveder-cli doctor 可检查端口。")
+                 : QStringLiteral("No answer from the printer on %1. Check that it is switched on and its cable is in, "
+                                  "and that the BaudRate box on the COMM page shows the printer's own speed (pick it "
+                                  "there). deveder-cli doctor checks the port."))
+          .arg(port);
+    case PortKind::Usb:
+      break;
+  }
+  return (zh ? QStringLiteral("%1 上的打印机没有应答。请检查打印机已开机、USB 线已接好。deveder-cli doctor 可检查端口。")
+             : QStringLiteral("No answer from the printer on %1. Check that it is switched on and its USB cable is "
+                              "in. deveder-cli doctor checks the port."))
+      .arg(port);
 }
 
 QString FirmwareInterruptedAdvice(int percentSent, int langId) {

@@ -16,6 +16,7 @@ enum class WindowText {
   ClosesAfterFont,       // the font download runs
   ClosesAfterFirmware,   // the firmware download runs
   StopLeavesPart,        // what stopping the font download leaves
+  FontStopped,           // the font download stopped at the user's word
   StopDownload,          // button: stop the font download between blocks
   OctetOutOfRange,       // %1: what an address octet would have become
   // The status line.
@@ -33,6 +34,9 @@ enum class WindowText {
   Failed,                // %1: the action, %2: its message
   NotDone,               // %1: the action, declined at its question
   ProgressBytes,         // %1: bytes; the progress bar's text around "%p"
+  BaudTip,               // the baud box's tool tip
+  TrafficButton,         // the button that shows the last actions' traffic
+  TrafficTitle,
   // Questions and advice of the pages' actions.
   ConfirmTitle,
   ConfirmFactoryDefault, // %1: the printer
@@ -51,6 +55,11 @@ QString NamePrinter(const char* model, const QString& port, int langId);
 // What an interrupted download leaves with the printer and what to do, with
 // the share of the file that was sent.
 QString FontInterruptedAdvice(int percentSent, int langId);
+
+// The line under "打印机连接断开": which port stopped answering and what to
+// check, for a USB or serial port or a network printer.
+enum class PortKind { Usb, Serial, Network };
+QString NoAnswerAdvice(const QString& port, PortKind kind, int langId);
 QString FirmwareInterruptedAdvice(int percentSent, int langId);
 
 }  // namespace deveder

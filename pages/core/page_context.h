@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <optional>
 
 #include "link/link.h"
@@ -37,6 +38,10 @@ class Ui {
     (void)question;
     return true;
   }
+  // The user asked the action under way to stop at its next safe point
+  // (the font download between two blocks). A seam that cannot be asked
+  // says no.
+  virtual bool StopRequested() { return false; }
   // Modal box that closes itself about 500 ms after it opened (timer 101).
   virtual void ShowTimedMessage(const QString& text, const QString& caption) = 0;
   // File-open dialog; nullopt when the user cancels. `filter` is the
@@ -49,7 +54,10 @@ class Ui {
 // the action.
 struct LinkChoice {
   QString portPath;  // the port box's text
-  int baud = 9600;   // the baud value (firmware download only)
+  int baud = 9600;   // the baud value (the firmware download's first speed)
+  // The line speed every action sets on a serial port before its first
+  // byte, when the user chose one for that port; 0: the port's own.
+  std::uint32_t lineBaud = 0;
   // The port type is the serial port: a pause after each line, the serial
   // reply silence on a terminal, the XOR firmware framing.
   bool serial = false;
