@@ -11,6 +11,7 @@
 #include "app/app.h"
 #include "app/main_window.h"
 #include "gui/gui_app.h"
+#include "link/port_hooks.h"
 #include "protocol/text_codec.h"
 #include "sim/printer_sim.h"
 
@@ -38,10 +39,15 @@ struct ToolWindow {
   explicit ToolWindow(sim::Options options = {}) : printer(options) {
     tst::App();
     EXPECT_TRUE(printer.Start());
+    InstallGuiPump();  // as the tool runs: waits keep the window going
     window = std::make_unique<CDEVederDlg>(kLangEnglish, std::make_unique<SimSource>(printer.PortPath()), MakeToolPages());
     window->show();
   }
-  ~ToolWindow() { printer.Stop(); }
+  ~ToolWindow() {
+    window.reset();
+    SetPortPumpHook(nullptr);
+    printer.Stop();
+  }
   // Presses a button of a page and answers the question it asks (if any)
   // with `answer`; the question's text.
   QString Press(int page, int id, const QString& answer) {
