@@ -60,6 +60,7 @@ class CDEVederDlg : public QDialog, public PageHost {
 
   // PageHost
   PrinterInfo& Printer() override { return printerInfo_; }
+  PortMemory* Ports() override { return &ports_; }
   LinkChoice Link() const override;
   int LangId() const override { return langId_; }
   bool BeginAction(PageWidget* page = nullptr, int control = 0) override;
@@ -113,6 +114,7 @@ class CDEVederDlg : public QDialog, public PageHost {
   std::array<PageWidget*, kPageCount> pages_{};
   int current_ = 0;
   PrinterInfo printerInfo_;
+  PortMemory ports_;
   bool actionRunning_ = false;
   int commTimer_ = 0;
   PageWidget* actionPage_ = nullptr;  // the page and control of the action running

@@ -26,7 +26,7 @@ PageWidget::PageWidget(PageHost& host, std::unique_ptr<PageLogic> logic, QWidget
 PageWidget::~PageWidget() = default;
 
 PageContext PageWidget::Context() {
-  return PageContext{controls_, *this, host_.Printer(), host_.Link(), host_.LangId()};
+  return PageContext{controls_, *this, host_.Printer(), host_.Link(), host_.LangId(), host_.Ports()};
 }
 
 void PageWidget::Create() {

@@ -19,6 +19,8 @@ class PageHost {
  public:
   virtual ~PageHost() = default;
   virtual PrinterInfo& Printer() = 0;
+  // What the run has learnt of its ports; none by default.
+  virtual PortMemory* Ports() { return nullptr; }
   virtual LinkChoice Link() const = 0;
   virtual int LangId() const = 0;
   // One port action at a time: Begin fails while another runs. `page` and

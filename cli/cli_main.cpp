@@ -55,6 +55,8 @@ const char kHelp[] =
     "  --baud N       serial speed of every action on a serial port, and the firmware download's first\n"
     "                 (default: the port's own speed; the firmware download's first is 9600)\n"
     "  --lang zh|en   act as a Chinese (2052) or other (1033) system (default: from the locale)\n"
+    "  --reply-wait MS  how long a printer may take to start each answer, 50 to 10000 (default 1000):\n"
+    "                 longer for a printer that is slow to wake, shorter to scan many printers quickly\n"
     "  --trace FILE   write every byte sent and received, with times, as text\n"
     "  --all          probe, PAGE read, backup DIR, restore FILE, verify FILE on every printer in turn: each\n"
     "                 --port given, or every port of the walk; a summary line per port; exit 1 if any failed\n"
@@ -270,7 +272,7 @@ int main(int argc, char** argv) {
       if (!ReadPortList(v, ports, error)) return Usage(error);
       if (!ports.empty()) options.port = ports.front();
       portList = true;
-    } else if (a == "--port" || a == "--baud" || a == "--lang" || a == "--trace") {
+    } else if (a == "--port" || a == "--baud" || a == "--lang" || a == "--trace" || a == "--reply-wait") {
       const char* v = value(a.c_str());
       if (!v) return Usage(a + " needs a value");
       if (a == "--port") {
@@ -284,6 +286,12 @@ int main(int argc, char** argv) {
         if (!*v || *end || b <= 0 || b > 4000000) return Usage(std::string("bad --baud value: ") + v);
         options.baud = static_cast<int>(b);
         options.baudGiven = true;
+      } else if (a == "--reply-wait") {
+        char* end = nullptr;
+        long ms = std::strtol(v, &end, 10);
+        if (!*v || *end || ms < kShortestReplyWaitMs || ms > kLongestReplyWaitMs)
+          return Usage(std::string("bad --reply-wait value (50 to 10000 ms): ") + v);
+        options.replyWaitMs = static_cast<int>(ms);
       } else if (std::string(v) == "zh") options.lang = deveder::kLangChinese;
       else if (std::string(v) == "en") options.lang = deveder::kLangEnglish;
       else return Usage("--lang takes zh or en");

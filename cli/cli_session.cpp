@@ -223,12 +223,13 @@ LinkChoice Session::Link() const {
   link.baud = options_.baud;
   link.serial = options_.serial;
   if (options_.baudGiven) link.lineBaud = static_cast<std::uint32_t>(options_.baud);
+  if (options_.replyWaitMs > 0) link.firstByte = milliseconds(options_.replyWaitMs);
   return link;
 }
 
 PageContext Session::Page::Context(Session& s) {
   ui.stopSignal = &s.stopSignal_;
-  return PageContext{*controls, ui, s.printer_, s.Link(), s.lang_};
+  return PageContext{*controls, ui, s.printer_, s.Link(), s.lang_, &s.ports_};
 }
 
 std::unique_ptr<Session::Page> Session::Open(std::unique_ptr<PageLogic> logic, const char* name) {

@@ -55,11 +55,16 @@ class CliControls : public MemoryControls {
   bool barOpen_ = false;
 };
 
+// The range --reply-wait accepts.
+inline constexpr int kShortestReplyWaitMs = 50;
+inline constexpr int kLongestReplyWaitMs = 10000;
+
 struct Options {
   std::string port;  // empty: the first entry of the port walk
   bool serial = false;
   int baud = 9600;
   bool baudGiven = false;  // --baud: the line speed of every action, not only the firmware's
+  int replyWaitMs = 0;  // 0: the transport's own first-byte wait
   int lang = 0;  // 0: from the locale
   std::string traceFile;
 };
@@ -119,6 +124,7 @@ class Session {
   int lang_;
   std::string port_;
   PrinterInfo printer_;
+  PortMemory ports_;
   std::FILE* trace_ = nullptr;
   std::string traceError_;
   std::vector<Exchange> exchanges_;

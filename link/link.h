@@ -218,6 +218,9 @@ struct LinkOptions {
   bool serialMode = false;
   // Default: DefaultReplyTiming for the transport.
   std::optional<ReplyTiming> timing;
+  // A first-byte wait of the user's over that timing (a printer slow to
+  // wake, a quick scan of many printers).
+  std::optional<milliseconds> firstByte;
 };
 
 struct OpenResult {

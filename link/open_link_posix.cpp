@@ -133,7 +133,9 @@ OpenResult OpenTcp(const std::string& text, const LinkOptions& options) {
 
 }  // namespace
 
-OpenResult OpenLink(const std::string& portText, const LinkOptions& options) {
+namespace {
+
+OpenResult OpenAny(const std::string& portText, const LinkOptions& options) {
   if (portText.empty()) return Refused(PortFault::OpenFailed, ENOENT);
   if (LooksLikeTcpAddress(portText)) return OpenTcp(portText, options);
   // Only a character device is a port. A file, folder, pipe or socket at the
@@ -169,6 +171,18 @@ OpenResult OpenLink(const std::string& portText, const LinkOptions& options) {
   OpenResult r;
   r.link = isatty(fd) == 1 ? posix::MakeTerminalLink(fd, options.serialMode, options.timing)
                            : posix::MakeUsbPrinterLink(fd, options.serialMode, options.timing);
+  return r;
+}
+
+}  // namespace
+
+OpenResult OpenLink(const std::string& portText, const LinkOptions& options) {
+  OpenResult r = OpenAny(portText, options);
+  if (r.link && options.firstByte) {
+    ReplyTiming t = r.link->Timing();
+    t.firstByte = *options.firstByte;
+    r.link->SetTiming(t);
+  }
   return r;
 }
 

@@ -1,4 +1,5 @@
 #include "link/port_access.h"
+#include "link/sys_files.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -9,7 +10,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 namespace deveder {
@@ -40,28 +40,13 @@ bool ParseUnsigned(const std::string& s, unsigned& out) {
 // Lines of a colon-separated database (group, passwd).
 std::vector<std::vector<std::string>> ReadTable(const std::string& file) {
   std::vector<std::vector<std::string>> rows;
-  std::ifstream in(file);
+  std::istringstream in(ReadSmallFile(file));
   std::string line;
   while (std::getline(in, line)) {
     if (line.empty() || line[0] == '#') continue;
     rows.push_back(Split(line, ':'));
   }
   return rows;
-}
-
-std::string ReadFirstLine(const std::string& file) {
-  std::ifstream in(file);
-  std::string line;
-  std::getline(in, line);
-  return line;
-}
-
-std::string LinkText(const std::string& path) {
-  char buf[PATH_MAX];
-  ssize_t n = readlink(path.c_str(), buf, sizeof buf - 1);
-  if (n <= 0) return {};
-  buf[n] = '\0';
-  return buf;
 }
 
 std::string UserName(const SystemRoots& roots, unsigned uid) {
@@ -102,7 +87,7 @@ bool Identity::InSession(unsigned group) const {
 
 Identity ReadIdentity(const SystemRoots& roots) {
   Identity who;
-  std::ifstream in(roots.proc + "/self/status");
+  std::istringstream in(ReadSmallFile(roots.proc + "/self/status"));
   std::string line;
   while (std::getline(in, line)) {
     const std::size_t colon = line.find(':');
@@ -215,7 +200,7 @@ std::vector<Holder> FindHolders(const SystemRoots& roots, const std::string& pat
       if (target.empty()) continue;
       if (std::find(names.begin(), names.end(), target) != names.end()) holds = true;
       if (!ptyIndex.empty() && (target == "/dev/ptmx" || target == "/dev/pts/ptmx")) {
-        std::ifstream info(base + "/fdinfo/" + f->d_name);
+        std::istringstream info(ReadSmallFile(base + "/fdinfo/" + f->d_name));
         for (std::string line; std::getline(info, line);)
           if (line.rfind("tty-index:", 0) == 0) {
             std::istringstream v(line.substr(10));

@@ -13,36 +13,11 @@
 #include <set>
 
 #include "link/port_walk.h"
+#include "link/sys_files.h"
 
 namespace deveder {
 
 namespace {
-
-// Directory entries in the order the kernel lists them.
-std::vector<std::string> Entries(const std::string& dir, const char* prefix) {
-  std::vector<std::string> names;
-  DIR* d = opendir(dir.c_str());
-  if (!d) return names;
-  const std::size_t plen = std::strlen(prefix);
-  while (dirent* e = readdir(d)) {
-    if (std::strncmp(e->d_name, prefix, plen) == 0) names.emplace_back(e->d_name);
-  }
-  closedir(d);
-  return names;
-}
-
-// The last component of a symbolic link's target; empty when it cannot be
-// read (no link, or the device went away).
-std::string LinkTarget(const std::string& path) {
-  char buf[PATH_MAX];
-  ssize_t n = readlink(path.c_str(), buf, sizeof buf - 1);
-  if (n <= 0) return {};
-  buf[n] = '\0';
-  const char* slash = std::strrchr(buf, '/');
-  return slash ? slash + 1 : buf;
-}
-
-bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 // Legacy 8250 ports exist in sysfs whether or not a UART is fitted; the
 // driver tells which ones are real.

@@ -23,7 +23,15 @@ struct PrinterInfo {
   std::uint8_t languageMask = 0;
   std::uint8_t namedFormFlag = 0;  // 'O' selects the named form
 
-  void Clear() { *this = PrinterInfo{}; }
+  // Counts the clears: another port, another printer. A page read before
+  // the last clear belongs to another printer.
+  std::uint32_t attachment = 0;
+
+  void Clear() {
+    const std::uint32_t next = attachment + 1;
+    *this = PrinterInfo{};
+    attachment = next;
+  }
   bool named() const { return namedFormFlag == kNamedFormFlag; }
 };
 

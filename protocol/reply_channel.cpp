@@ -5,6 +5,13 @@
 
 namespace deveder {
 
+namespace {
+
+// The most buffers of an over-long answer read and dropped.
+constexpr int kOverlongReads = 16;
+
+}  // namespace
+
 ReplyTiming ResyncTiming(const ReplyTiming& timing) {
   ReplyTiming t = timing;
   t.firstByte = 3 * timing.firstByte;
@@ -19,14 +26,30 @@ ReplyChannel::Outcome ReplyChannel::Ask(const std::string& line, bool toNul) {
   if (!discarded.ok()) return Outcome::Lost;
   const int stale = discarded.bytes;
   // Bytes after a reply had ended: the printer paused within it for longer
-  // than the silence that ends a reply. More may still be on their way;
+  // than the silence that ends a reply, so an earlier answer may have been
+  // cut and this action is out of step. More may still be on their way;
   // settle before asking, so that they land under no name.
-  if (stale > 0 && asked_ > 0 && !Resync()) return Outcome::Lost;
+  if (stale > 0 && asked_ > 0) {
+    outOfStep_ = true;
+    if (!Resync()) return Outcome::Lost;
+  }
   if (!link_.SendLine(line).ok()) return Outcome::Lost;
   ++asked_;
   const IoResult reply = link_.ReadReply(buffer_, kLineBufferSize - 1, toNul);
   if (reply.lost()) return Outcome::Lost;
   count_ = reply.bytes;
+  // An answer longer than any line can hold: the rest is read and dropped
+  // here, so that it is not taken for the next answer. What was kept is
+  // longer than a line can carry back, so it is never written.
+  // Bounded: a printer that never stops is cut off after a few buffers.
+  for (int more = 0; count_ == kLineBufferSize - 1 && more < kOverlongReads; ++more) {
+    char rest[kLineBufferSize];
+    ReplyTiming tail = link_.Timing();
+    tail.firstByte = tail.silence;
+    const IoResult r = link_.ReadReply(rest, sizeof rest, tail);
+    if (r.lost()) return Outcome::Lost;
+    if (r.bytes < static_cast<int>(sizeof rest)) break;
+  }
   buffer_[count_] = '\0';
   if (count_ == 0) {
     unsettled_ = true;
@@ -34,6 +57,30 @@ ReplyChannel::Outcome ReplyChannel::Ask(const std::string& line, bool toNul) {
   }
   ++answered_;
   return Outcome::Answered;
+}
+
+ReplyChannel::Outcome ReplyChannel::Fence() {
+  // The reference: a model reply this action received itself.
+  if (modelReply_.empty()) {
+    const Outcome o = Ask(ModelRequestLine());
+    if (o == Outcome::Lost) return o;
+    if (o == Outcome::Unanswered) {
+      outOfStep_ = true;
+      return o;
+    }
+    modelReply_ = std::string(bytes());
+  }
+  const Outcome o = Ask(ModelRequestLine());
+  if (o == Outcome::Lost) return o;
+  if (o == Outcome::Unanswered || bytes() != modelReply_) outOfStep_ = true;
+  // Nothing may follow the fence's answer: bytes after it are the tail of a
+  // reply that paused within itself.
+  char stray[64];
+  const IoResult after = link_.ReadNow(stray, sizeof stray,
+                                       std::chrono::duration_cast<milliseconds>(link_.Timing().silence) + milliseconds(1));
+  if (after.lost()) return Outcome::Lost;
+  if (after.bytes > 0) outOfStep_ = true;
+  return o;
 }
 
 ReplyChannel::Outcome ReplyChannel::Drain() {

@@ -41,6 +41,16 @@ class ReplyChannel {
   // One request; its reply lands in data()/count() with a NUL after it.
   // `toNul`: the answer ends with a NUL byte (WLAN variables).
   Outcome Ask(const std::string& line, bool toNul = false);
+  // The end of a reading action: getvar "model" once more, its answer
+  // compared byte for byte with the model reply this action received (asked
+  // for first when it has none), and nothing may come after it. A reply has
+  // no end marker; only a request whose answer is known proves the answers
+  // before it stayed with their requests.
+  Outcome Fence();
+  // False once anything showed that an answer may have landed under the
+  // wrong request: bytes found waiting after a reply had ended, or a fence
+  // that did not match.
+  bool InStep() const { return !outOfStep_; }
 
   const char* data() const { return buffer_; }
   int count() const { return count_; }
@@ -63,6 +73,7 @@ class ReplyChannel {
   int asked_ = 0;
   int answered_ = 0;
   bool unsettled_ = false;  // a request went unanswered; its reply may still come
+  bool outOfStep_ = false;
   std::string modelReply_;
 };
 

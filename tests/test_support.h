@@ -70,6 +70,29 @@ inline std::vector<std::string> SettledLines(sim::PrinterSim& printer) {
   return lines;
 }
 
+// A port name that can be made to lead to another device, as a node replaced
+// behind the same name: the page still takes it for the printer it read.
+class SwappablePort {
+ public:
+  explicit SwappablePort(const std::string& target)
+      : path_(std::filesystem::temp_directory_path() / ("deveder-port-" + std::to_string(getpid()))) {
+    Point(target);
+  }
+  ~SwappablePort() {
+    std::error_code ec;
+    std::filesystem::remove(path_, ec);
+  }
+  void Point(const std::string& target) {
+    std::error_code ec;
+    std::filesystem::remove(path_, ec);
+    std::filesystem::create_symlink(target, path_, ec);
+  }
+  QString Path() const { return QString::fromStdString(path_.string()); }
+
+ private:
+  std::filesystem::path path_;
+};
+
 // A variable of the simulated printer's store.
 inline void SetSimVar(sim::PrinterSim& printer, const std::string& name, const std::string& value) {
   auto lock = printer.Lock();

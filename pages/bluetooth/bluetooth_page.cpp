@@ -15,6 +15,7 @@
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
 #include "pages/core/port_cause.h"
+#include "pages/core/step_read.h"
 
 namespace deveder {
 
@@ -130,29 +131,21 @@ ControlResult BluetoothPage::OnControl(int id, ControlEvent event, PageContext& 
 
 ActionResult BluetoothPage::ReadBluetoothSettings(PageContext& ctx) {
   if (!TextConversionAvailable(ctx.langId)) return RefuseWith(ctx, NoTextConversionMessage(ctx.langId));
+  const std::uint32_t attachment = ctx.printer.attachment;
   OpenResult port = OpenPageLink(ctx);
   if (!port.ok()) return ShowPortOpenFailure(ctx, port);
-  auto lost = [&] {
-    port.link.reset();
-    return Lost(ctx);
-  };
-  ReplyChannel channel(*port.link);
-  if (channel.Drain() == ReplyChannel::Outcome::Lost) return lost();
-  if (!ctx.printer.named() && channel.Probe(ctx.printer) == ReplyChannel::Outcome::Lost) return lost();
-  if (channel.Silent()) return lost();
-  const LineForm form = FormForFlag(ctx.printer.namedFormFlag);
-  ControlModel& c = ctx.controls;
-  for (const BluetoothField& f : kFields) {
-    if (channel.Ask(GetvarLine(f.var, form)) == ReplyChannel::Outcome::Lost) return lost();
-    // A printer that answered none of the first requests is not there to be
-    // read: nothing on the page changes, and Update stays as it was.
-    if (channel.Silent()) return lost();
-    ApplyField(c, f, std::string_view(channel.data(), static_cast<std::size_t>(channel.count())), ctx.langId,
-               &readBack_);
-  }
-  // The port is closed before the success box, which stays up for a while.
+  std::vector<StepQuestion> questions;
+  for (const BluetoothField& f : kFields) questions.push_back({&f.var, false});
+  const StepReadResult read = ReadInStep(ctx, *port.link, questions);
+  // The port is closed before the user is told, and before the success box,
+  // which stays up for a while.
   port.link.reset();
+  if (read.ending == StepReadResult::Ending::Lost) return Lost(ctx);
+  if (read.ending == StepReadResult::Ending::OutOfStep) return OutOfStepFailure(ctx);
+  ApplyBluetoothValues(ctx.controls, read.values, ctx.langId, &readBack_);
   readOnce_ = true;
+  readAttachment_ = attachment;
+  readPort_ = ctx.link.portPath;
   ctx.ui.ShowTimedMessage(LoadString(kStrReadOk, ctx.langId), LoadString(kStrBtSetup, ctx.langId));
   return Succeeded(kStrReadOk, LoadString(kStrReadOk, ctx.langId));
 }
@@ -190,7 +183,7 @@ ActionResult BluetoothPage::WriteBluetoothSettings(PageContext& ctx) {
     port.link.reset();
     return Lost(ctx);
   };
-  if (!readOnce_) {
+  if (!ReadFromThisPrinter(ctx)) {
     port.link.reset();
     return Refuse(ctx, kStrPleaseReadFirst);
   }

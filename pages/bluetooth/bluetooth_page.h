@@ -85,11 +85,17 @@ class BluetoothPage : public PageLogic {
 
   // True once a Read has run to its end; never cleared again.
   bool ReadOnce() const { return readOnce_; }
+  // The page was read from the printer attached now, on the port chosen now.
+  bool ReadFromThisPrinter(const PageContext& ctx) const {
+    return readOnce_ && readAttachment_ == ctx.printer.attachment && readPort_ == ctx.link.portPath;
+  }
   std::vector<KeptValue> KeptAtLastWrite() const override { return kept_; }
   const ReadBack& LastRead() const { return readBack_; }
 
  private:
   bool readOnce_ = false;
+  std::uint32_t readAttachment_ = 0;
+  QString readPort_;
   ReadBack readBack_;  // the three edits as read
   std::vector<KeptValue> kept_;
 };

@@ -4,7 +4,9 @@
 
 #include <QString>
 #include <cstdint>
+#include <map>
 #include <optional>
+#include <string>
 
 #include "link/link.h"
 #include "pages/core/control_model.h"
@@ -63,8 +65,16 @@ struct LinkChoice {
   bool serial = false;
   // The reply timing of the links the page opens; none: the transport's own.
   std::optional<ReplyTiming> timing;
+  // The first-byte wait the user chose over that timing.
+  std::optional<milliseconds> firstByte;
 
-  LinkOptions Options() const { return LinkOptions{serial, timing}; }
+  LinkOptions Options() const { return LinkOptions{serial, timing, firstByte}; }
+};
+
+// The silence a port was found to need, by port text, for the rest of the
+// run: a printer that pauses within its replies.
+struct PortMemory {
+  std::map<std::string, microseconds> silence;
 };
 
 struct PageContext {
@@ -73,6 +83,9 @@ struct PageContext {
   PrinterInfo& printer;
   LinkChoice link;
   int langId;  // 2052 Chinese system, 1033 otherwise
+  // What the run has learnt of its ports (the silence a printer needs);
+  // none: each action starts from the link's own timing.
+  PortMemory* ports = nullptr;
 };
 
 }  // namespace deveder

@@ -11,6 +11,7 @@
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
 #include "pages/core/port_cause.h"
+#include "pages/core/step_read.h"
 
 namespace deveder {
 
@@ -21,26 +22,6 @@ namespace {
 int IndexOf(long value) { return value < INT_MIN || value > INT_MAX ? -1 : static_cast<int>(value); }
 
 long NumberOf(const QString& text) { return ParseDecimal(text.toStdString()); }
-
-// One getvar exchange of a Read over the action's reply channel.
-class Exchange {
- public:
-  Exchange(ReplyChannel& channel, LineForm form) : channel_(channel), form_(form) {}
-
-  // False when the line could not be sent, the printer went away or stopped
-  // answering (silence is an empty reply, not a loss).
-  bool Ask(const PrinterVar& var) {
-    if (channel_.Ask(GetvarLine(var, form_)) == ReplyChannel::Outcome::Lost) return false;
-    return true;
-  }
-
-  bool empty() const { return channel_.count() == 0; }
-  std::string_view bytes() const { return channel_.bytes(); }
-
- private:
-  ReplyChannel& channel_;
-  LineForm form_;
-};
 
 // Selects the item that begins with the reply. An empty reply says nothing
 // about the setting and leaves the selection as it was: every item would
@@ -72,77 +53,40 @@ ActionResult SettingsPage::OnReadSettings(PageContext& ctx) {
   const bool chinese = lang == kLangChinese;
 
   if (!TextConversionAvailable(lang)) return RefuseWith(ctx, NoTextConversionMessage(lang));
+  const std::uint32_t attachment = ctx.printer.attachment;
   OpenResult port = OpenPageLink(ctx);
   if (!port.ok()) return ShowPortOpenFailure(ctx, port);
-  // The port is closed before the user is told.
-  auto lost = [&] {
-    port.link.reset();
-    return Lost(ctx);
-  };
 
-  ReplyChannel channel(*port.link);
-  if (channel.Drain() == ReplyChannel::Outcome::Lost) return lost();
-  LineForm form = LineForm::Named;
-  if (!ctx.printer.named()) {
-    if (channel.Probe(ctx.printer) == ReplyChannel::Outcome::Lost || channel.Silent()) return lost();
-    form = FormForFlag(ctx.printer.namedFormFlag);
-  }
-  Exchange x(channel, form);
-  if (!x.Ask(setvar::kMfg)) return lost();
-  // A printer that answered none of the first requests is not there to be
-  // read: nothing on the page changes, and the Write stays as it was.
-  if (channel.Silent()) return lost();
-
-  // PrinterInfo may be cleared by the communication page while a reply is
-  // awaited; the Read keeps what the probe gave it. The form and the
-  // application list go by PrinterInfo's 31-byte name; the MDL edit shows
-  // the name whole, so that a Write never renames the printer to a cut name.
-  const std::string modelName(ctx.printer.modelName, strnlen(ctx.printer.modelName, sizeof ctx.printer.modelName));
-  const std::uint8_t languageMask = ctx.printer.languageMask;
-  const std::string fullName = channel.ModelReply().empty() ? modelName : channel.ModelName();
-  readBack_.values.Clear();
-  readBack_.msw.clear();
-  ApplySettingsAnswer(c, setvar::kModel.name, fullName, lang, &readBack_);
-
-  // Each answer goes into the controls as it comes; a Read that stops
-  // half-way leaves what it had put there.
-  auto apply = [&](const PrinterVar& var) {
-    return ApplySettingsAnswer(c, var.name, x.bytes(), lang, &readBack_);
-  };
-  apply(setvar::kMfg);
-  if (!x.Ask(setvar::kSn)) return lost();
-  apply(setvar::kSn);
-
-  // The heating parameters have controls on the Chinese layout only; a
-  // layout without them does not ask for them.
-  for (const PrinterVar* var : {&setvar::kHeatSection, &setvar::kHeatTime}) {
-    if (!c.Has(var == &setvar::kHeatSection ? kSetHeatSections : kSetHeatTime)) continue;
-    if (!x.Ask(*var)) return lost();
-    apply(*var);
-  }
-  for (const PrinterVar* var : {&setvar::kUsbd, &setvar::kDensity, &setvar::kSpeed, &setvar::kMedia, &setvar::kEncode,
+  // The heating parameters have controls on the Chinese layout only, the
+  // application on Chinese systems only; a layout without them does not
+  // ask for them.
+  std::vector<StepQuestion> questions;
+  for (const PrinterVar* var : {&setvar::kMfg, &setvar::kSn, &setvar::kHeatSection, &setvar::kHeatTime, &setvar::kUsbd,
+                                &setvar::kDensity, &setvar::kSpeed, &setvar::kMedia, &setvar::kEncode,
                                 &setvar::kCodePage, &setvar::kSliceOffset, &setvar::kXOffset, &setvar::kYOffset,
-                                &setvar::kLineHeight, &setvar::kPpl}) {
-    if (!x.Ask(*var)) return lost();
-    apply(*var);
+                                &setvar::kLineHeight, &setvar::kPpl, &setvar::kApp, &setvar::kAppStr,
+                                &setvar::kWarnFormat, &setvar::kCoverAction, &setvar::kMenuLang, &setvar::kMsw}) {
+    if (var == &setvar::kHeatSection && !c.Has(kSetHeatSections)) continue;
+    if (var == &setvar::kHeatTime && !c.Has(kSetHeatTime)) continue;
+    if ((var == &setvar::kApp || var == &setvar::kAppStr) && !chinese) continue;
+    questions.push_back({var, false});
   }
-  if (chinese) {
-    // The application list depends on the printer's languages and model.
-    FillAppList(c, languageMask, modelName);
-    for (const PrinterVar* var : {&setvar::kApp, &setvar::kAppStr}) {
-      if (!x.Ask(*var)) return lost();
-      apply(*var);
-    }
-  } else {
-    c.SetCurrentIndex(kSetApp, 0);
-  }
-  for (const PrinterVar* var : {&setvar::kWarnFormat, &setvar::kCoverAction, &setvar::kMenuLang, &setvar::kMsw}) {
-    if (!x.Ask(*var)) return lost();
-    if (!apply(*var)) return lost();
-  }
+  StepReadResult read = ReadInStep(ctx, *port.link, questions);
+  // The port is closed before the user is told.
+  port.link.reset();
+  if (read.ending == StepReadResult::Ending::Lost) return Lost(ctx);
+  if (read.ending == StepReadResult::Ending::OutOfStep) return OutOfStepFailure(ctx);
+
+  // The form and the application list go by PrinterInfo's 31-byte name; the
+  // MDL edit shows the name whole, so that a Write never renames the printer
+  // to a cut name.
+  const std::string modelName(read.printer.modelName, strnlen(read.printer.modelName, sizeof read.printer.modelName));
+  read.values[setvar::kModel.name] = read.modelReply.substr(0, read.modelReply.find(';'));
+  if (!ApplySettingsValues(c, read.values, lang, read.printer.languageMask, modelName, &readBack_)) return Lost(ctx);
 
   readOnce_ = true;
-  port.link.reset();
+  readAttachment_ = attachment;
+  readPort_ = ctx.link.portPath;
   ctx.ui.ShowTimedMessage(LoadString(kStrReadOk, lang), LoadString(kStrSetup, lang));
   return Succeeded(kStrReadOk, LoadString(kStrReadOk, lang));
 }
@@ -413,7 +357,7 @@ ActionResult SettingsPage::OnWriteSettings(PageContext& ctx) {
     port.link.reset();
     return Lost(ctx);
   };
-  if (!readOnce_) {
+  if (!ReadFromThisPrinter(ctx)) {
     port.link.reset();
     return Refuse(ctx, kStrPleaseReadFirst);
   }

@@ -82,11 +82,17 @@ class SettingsPage : public PageLogic {
   ActionResult OnWriteSettings(PageContext& ctx);
 
   bool ReadOnce() const { return readOnce_; }
+  // The page was read from the printer attached now, on the port chosen now.
+  bool ReadFromThisPrinter(const PageContext& ctx) const {
+    return readOnce_ && readAttachment_ == ctx.printer.attachment && readPort_ == ctx.link.portPath;
+  }
   const SettingsReadBack& LastRead() const { return readBack_; }
   std::vector<KeptValue> KeptAtLastWrite() const override { return kept_; }
 
  private:
   bool readOnce_ = false;
+  std::uint32_t readAttachment_ = 0;
+  QString readPort_;
   SettingsReadBack readBack_;
   std::vector<KeptValue> kept_;
 };

@@ -19,6 +19,7 @@
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
 #include "pages/core/port_cause.h"
+#include "pages/core/step_read.h"
 
 namespace deveder {
 
@@ -209,7 +210,7 @@ ControlResult WifiPage::OnControl(int id, ControlEvent event, PageContext& ctx) 
 // headless callers rely on it); only a read page acts on it.
 void WifiPage::OnModeClicked(int id, int mode, PageContext& ctx) {
   SelectRadioOf(ctx.controls, {kModeSta, kModeAp, kModeBoth}, id - kModeSta);
-  if (!readOnce_) {
+  if (!ReadFromThisPrinter(ctx)) {
     ctx.ui.ShowMessage(LoadString(kStrPleaseReadFirst, ctx.langId));
     return;
   }
@@ -219,7 +220,7 @@ void WifiPage::OnModeClicked(int id, int mode, PageContext& ctx) {
 
 void WifiPage::OnDhcpClicked(int id, int choice, PageContext& ctx) {
   SelectRadio(ctx.controls, id, id == kDhcpEnable ? kDhcpDisable : kDhcpEnable);
-  if (!readOnce_) {
+  if (!ReadFromThisPrinter(ctx)) {
     ctx.ui.ShowMessage(LoadString(kStrPleaseReadFirst, ctx.langId));
     return;
   }
@@ -229,36 +230,24 @@ void WifiPage::OnDhcpClicked(int id, int choice, PageContext& ctx) {
 
 ActionResult WifiPage::ReadWifiSettings(PageContext& ctx) {
   if (!TextConversionAvailable(ctx.langId)) return RefuseWith(ctx, NoTextConversionMessage(ctx.langId));
+  const std::uint32_t attachment = ctx.printer.attachment;
   OpenResult port = OpenPageLink(ctx);
   if (!port.ok()) return ShowPortOpenFailure(ctx, port);
-  auto lost = [&] {
-    port.link.reset();
-    return Lost(ctx);
-  };
-  ReplyChannel channel(*port.link);
-  if (channel.Drain() == ReplyChannel::Outcome::Lost) return lost();
-  if (!ctx.printer.named() && channel.Probe(ctx.printer) == ReplyChannel::Outcome::Lost) return lost();
-  if (channel.Silent()) return lost();
-  const LineForm form = FormForFlag(ctx.printer.namedFormFlag);
-  ControlModel& c = ctx.controls;
-  const int lang = ctx.langId;
-
-  // The seven variables in the order they are read; each answer
-  // (NUL-terminated on a WLAN module; 0 bytes when none came) goes into the
-  // controls as it comes.
+  // The seven variables in the order they are read; each answer ends with a
+  // NUL on a WLAN module.
+  std::vector<StepQuestion> questions;
+  for (const char* name : WifiVariables()) questions.push_back({VarOf(name), true});
+  const StepReadResult read = ReadInStep(ctx, *port.link, questions);
+  port.link.reset();
+  if (read.ending == StepReadResult::Ending::Lost) return Lost(ctx);
+  if (read.ending == StepReadResult::Ending::OutOfStep) return OutOfStepFailure(ctx);
   WifiChoice choice{std::nullopt, mode_, dhcpChoice_};
-  for (const char* name : WifiVariables()) {
-    const PrinterVar& var = *VarOf(name);
-    if (channel.Ask(GetvarLine(var, form), true) == ReplyChannel::Outcome::Lost) return lost();
-    // A printer that answered none of the first requests is not there to be
-    // read: nothing on the page changes, and WRITE stays as it was.
-    if (channel.Silent()) return lost();
-    ApplyWifiAnswer(c, name, std::string_view(channel.data(), static_cast<std::size_t>(channel.count())), lang,
-                    choice, &readBack_);
-    mode_ = choice.mode;
-    dhcpChoice_ = choice.dhcpChoice;
-  }
+  ApplyWifiValues(ctx.controls, read.values, ctx.langId, choice, &readBack_);
+  mode_ = choice.mode;
+  dhcpChoice_ = choice.dhcpChoice;
   readOnce_ = true;
+  readAttachment_ = attachment;
+  readPort_ = ctx.link.portPath;
   return Succeeded();
 }
 
@@ -314,7 +303,7 @@ ActionResult WifiPage::WriteWifiSettings(PageContext& ctx) {
     port.link.reset();
     return Lost(ctx);
   };
-  if (!readOnce_) {
+  if (!ReadFromThisPrinter(ctx)) {
     port.link.reset();
     return Refuse(ctx, kStrPleaseReadFirst);
   }

@@ -121,6 +121,10 @@ class WifiPage : public PageLogic {
 
   // True once a READ has run to its end; never cleared again.
   bool ReadOnce() const { return readOnce_; }
+  // The page was read from the printer attached now, on the port chosen now.
+  bool ReadFromThisPrinter(const PageContext& ctx) const {
+    return readOnce_ && readAttachment_ == ctx.printer.attachment && readPort_ == ctx.link.portPath;
+  }
   const ReadBack& LastRead() const { return readBack_; }
   int Mode() const { return mode_; }
   int DhcpChoice() const { return dhcpChoice_; }
@@ -133,6 +137,8 @@ class WifiPage : public PageLogic {
   void OnDhcpClicked(int id, int choice, PageContext& ctx);
 
   bool readOnce_ = false;
+  std::uint32_t readAttachment_ = 0;
+  QString readPort_;
   ReadBack readBack_;  // the AP and STA lists as read
   std::vector<KeptValue> kept_;
   int mode_ = 0;

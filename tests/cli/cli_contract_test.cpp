@@ -87,9 +87,15 @@ TEST(CliContract, SilentPrinterFailsEveryReadAndTheProbe) {
   sim::PrinterSim printer(o);
   ASSERT_TRUE(printer.Start());
   for (const char* page : {"settings", "wifi", "bt"}) {
-    CliRun r = RunCli(PortArgs(printer) + page + "read" + "--json");
+    CliRun r = RunCli(PortArgs(printer) + "--reply-wait" + "50" + page + "read" + "--json");
     EXPECT_EQ(r.exitCode, 1) << page << ": " << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty()) << page;
+  }
+  // The wait is the user's within its bounds, and refused just outside them.
+  for (const char* wait : {"49", "10001", "-5", "1e3", ""}) {
+    CliRun r = RunCli(PortArgs(printer) + "--reply-wait" + wait + "probe");
+    EXPECT_EQ(r.exitCode, 2) << wait;
+    EXPECT_TRUE(r.err.contains(QStringLiteral("--reply-wait"))) << r.err.toStdString();
   }
   CliRun probe = RunCli(PortArgs(printer) + "probe");
   EXPECT_EQ(probe.exitCode, 1);

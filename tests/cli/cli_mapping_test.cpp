@@ -186,14 +186,15 @@ TEST(CliMapping, WriteSendsWhatTheWindowSendsAfterTheSameEdits) {
           sim::Options options;
           options.modelReply = reply;
 
-          PageRig window(kind, lang, options);
+          // Both sides wait 150 ms for an answer that never comes, not a second.
+          PageRig window(kind, lang, options, false, ShortTiming(false));
           for (const auto& [name, value] : held) window.Set(name, value);
           const bool readOk = window.Read();
           std::vector<Edit> edits = RandomEdits(rng, kind, window, lang);
 
           auto cliPrinter = StartPrinter(reply);
           for (const auto& [name, value] : held) SetSimVar(*cliPrinter, name, value);
-          QStringList args = PortArgs(*cliPrinter, lang == kLangChinese ? "zh" : "en") +
+          QStringList args = PortArgs(*cliPrinter, lang == kLangChinese ? "zh" : "en") + "--reply-wait" + "150" +
                              (kind == PageKind::Bluetooth ? "bt" : PageName(kind)) + "write";
           std::string described;
           for (const Edit& e : edits) {

@@ -34,6 +34,10 @@ bool TryRunOnce(const SweepAction& action, long hangUpAfter, SweepRun& result) {
   PrinterInfo info;
   PageContext ctx{controls, ui, info, LinkChoice{QString::fromStdString(printer.PortPath()), action.baud}, kLangEnglish};
   ctx.link.serial = action.serial;
+  // A printer that stops answering is told from a silent one within a
+  // fifth of the usual wait: every cut is met the same way, sooner.
+  ctx.link.timing = DefaultReplyTiming(action.tcp ? LinkKind::Tcp : LinkKind::Terminal, action.serial);
+  ctx.link.timing->firstByte = std::chrono::milliseconds(200);
   std::unique_ptr<PageLogic> page = action.make();
   long written = 0;
   SetPortTraceHook([&](bool sent, const char*, int length) {

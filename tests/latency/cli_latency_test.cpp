@@ -29,13 +29,14 @@ QJsonObject ReadJson(const char* page, bool serial, const sim::Faults& faults, i
   return QJsonDocument::fromJson(r.out.toUtf8()).object();
 }
 
+// One delay per page and port kind, spread over the range: the whole range
+// is read in-process by the latency tests over the same page code.
 TEST(CliLateReplies, EveryPageReadsLikeFromAnInstantPrinter) {
-  for (const char* page : {"settings", "wifi", "bt"}) {
+  for (const auto& [page, delay] : {std::pair{"settings", 20}, {"wifi", 250}, {"bt", 500}}) {
     for (bool serial : {false, true}) {
       const QJsonObject instant = ReadJson(page, serial, {});
       ASSERT_FALSE(instant.isEmpty()) << page;
-      for (int delay : {5, 12, 20, 40, 100, 250, 500})
-        EXPECT_EQ(ReadJson(page, serial, {.replyDelayMs = delay}), instant) << page << " " << delay << " ms";
+      EXPECT_EQ(ReadJson(page, serial, {.replyDelayMs = delay}), instant) << page << " " << delay << " ms";
       if (serial) {
         EXPECT_EQ(ReadJson(page, serial, {}, 9600), instant) << page << " at 9600 baud";
       }

@@ -100,7 +100,7 @@ TEST(SettingsRead, NumberedFormOnAChineseSystem) {
   EXPECT_EQ(r.printer->Lines(),
             (Lines{Get("model"), Get("model"), GetN(7), GetN(9), Get("heat_section"), Get("heat_time"), GetN(10),
                    GetN(31), GetN(32), GetN(33), GetN(43), GetN(42), GetN(37), GetN(34), GetN(35), GetN(44), GetN(45),
-                   GetN(46), GetN(47), GetN(51), GetN(50), GetN(49), GetN(48)}));
+                   GetN(46), GetN(47), GetN(51), GetN(50), GetN(49), GetN(48), Get("model")}));
   EXPECT_EQ(r.ui.messages, std::vector<QString>{kReadOkZh});
   EXPECT_EQ(r.ui.captions, std::vector<QString>{QStringLiteral("通用设置")});
   EXPECT_EQ(r.SlaveFds(), r.idleFds);
@@ -146,7 +146,7 @@ TEST(SettingsRead, NamedFormOnAnEnglishSystemThenWithoutProbe) {
   const Lines rows{Get("mfg"),          Get("sn"),      Get("usbd"),         Get("density"),     Get("speed"),
                    Get("media"),        Get("encode"),  Get("codepage"),     Get("slice_offset"), Get("xoffset"),
                    Get("yoffset"),      Get("line_height"), Get("ppl"),      Get("warn_format"), Get("cover_action"),
-                   Get("menu_lang"),    Get("msw")};
+                   Get("menu_lang"),    Get("msw"),     Get("model")};
   Lines expected{Get("model"), Get("model")};
   expected.insert(expected.end(), rows.begin(), rows.end());
   // No heating controls on this layout, and no application rows.
@@ -329,7 +329,8 @@ TEST(SettingsRead, NoPortAndHangUp) {
   EXPECT_FALSE(h.Read());
   EXPECT_TRUE(h.printer->HungUp());
   EXPECT_EQ(h.ui.messages, std::vector<QString>{kMsgConnectionLost});
-  EXPECT_EQ(h.controls.Text(kSetMfg), "Zivuvo");
+  // A Read that did not end in step changes no control.
+  EXPECT_EQ(h.controls.Text(kSetMfg), "");
   EXPECT_TRUE(h.page.NeedsRead());
   EXPECT_EQ(h.SlaveFds(), 0);
 }

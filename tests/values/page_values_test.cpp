@@ -69,7 +69,11 @@ long BytesSent(PageRig& rig, F action) {
   const long before = rig.printer->BytesReceived();
   action();
   SettledLines(*rig.printer);
-  return rig.printer->BytesReceived() - before - static_cast<long>(ModelRequestLine().size());
+  // The printer counts the marker a moment after its answer has gone out:
+  // counted later, it would be charged to the next action.
+  const long marker = static_cast<long>(ModelRequestLine().size());
+  rig.printer->WaitFor([&] { return rig.printer->BytesReceived() >= before + marker; }, 2000);
+  return rig.printer->BytesReceived() - before - marker;
 }
 
 class EveryPage : public ::testing::TestWithParam<PageKind> {};
