@@ -183,8 +183,8 @@ CDEVederDlg::CDEVederDlg(int langId, std::unique_ptr<DeviceSource> source, PageL
   traffic->setGeometry(tabs_->x() + lineWidth - buttonWidth, lineTop, buttonWidth, lineHeight);
   QObject::connect(traffic, &QPushButton::clicked, this, [this] { ShowTraffic(); });
   const int textWidth = lineWidth - buttonWidth - kStatusGap;
-  statusPrinter_->setGeometry(tabs_->x(), lineTop, textWidth * 11 / 20, lineHeight);
-  statusResult_->setGeometry(tabs_->x() + textWidth * 11 / 20, lineTop, textWidth - textWidth * 11 / 20, lineHeight);
+  statusPrinter_->setGeometry(tabs_->x(), lineTop, textWidth * 13 / 20, lineHeight);
+  statusResult_->setGeometry(tabs_->x() + textWidth * 13 / 20, lineTop, textWidth - textWidth * 13 / 20, lineHeight);
   setFixedSize(windowSize);
   // Pages are children of the tab control, lowered below its top.
   const QRect area = tabs_->PageRect();
