@@ -76,17 +76,19 @@ inline constexpr milliseconds kReplyFirstByteWait{1000};
 inline constexpr microseconds kUsbReplySilence{1800};
 // USB-serial adapters hand bytes over in 16 ms latency-timer slices, so a
 // serial line needs more than one slice (a byte at 1200 baud takes 8.3 ms).
-// A TCP stream delivers a reply in the pieces the printer's network module
-// made of it, as such an adapter does.
 inline constexpr microseconds kSerialReplySilence{25000};
+// A network module sends a reply in one or a few segments back to back; a
+// module that pauses longer within a reply is caught by the model fence at
+// the end of every Read, which then reads again with a wider silence.
+inline constexpr microseconds kTcpReplySilence{4000};
 // The reply wait of the original tool: a WLAN answer that has not reached
 // its NUL is not over before a pause this long.
 inline constexpr milliseconds kNulReplySilence{100};
 inline constexpr milliseconds kReplyLongest{3000};
 
 // The timing a link gets unless it is given one: the serial silence on a
-// terminal in serial mode and on a network stream, the USB silence
-// otherwise.
+// terminal in serial mode, the network silence on a TCP stream, the USB
+// silence otherwise.
 ReplyTiming DefaultReplyTiming(LinkKind kind, bool serialMode);
 
 // ---- other bounds ------------------------------------------------------------

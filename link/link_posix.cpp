@@ -67,9 +67,10 @@ using posix::kWaitStopped;
 using posix::WaitFor;
 
 ReplyTiming DefaultReplyTiming(LinkKind kind, bool serialMode) {
-  const bool slices = kind == LinkKind::Tcp || (kind == LinkKind::Terminal && serialMode);
-  return ReplyTiming{kReplyFirstByteWait, slices ? kSerialReplySilence : kUsbReplySilence, kNulReplySilence,
-                     kReplyLongest};
+  const microseconds silence = kind == LinkKind::Tcp                      ? kTcpReplySilence
+                               : kind == LinkKind::Terminal && serialMode ? kSerialReplySilence
+                                                                          : kUsbReplySilence;
+  return ReplyTiming{kReplyFirstByteWait, silence, kNulReplySilence, kReplyLongest};
 }
 
 Link::Link(int fd, LinkKind kind, bool serialMode, const ReplyTiming& timing)

@@ -427,6 +427,16 @@ void PrinterSim::Send(const std::string& bytes, const std::string& var) {
   const int delay = f.replyDelayMs + (!var.empty() && var == f.slowVar ? f.slowVarDelayMs : 0);
   if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
   std::string out = f.garbageBeforeReplies + bytes;
+  if (f.shapeReply) {
+    const ReplyShape shape = f.shapeReply(var, out.size());
+    if (shape.drop) return;
+    if (shape.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(shape.delayMs));
+    Record({LogEntry::Sent, out, ""});
+    if (shape.splitAt == 0 || shape.splitAt >= out.size()) return WriteAll(out);
+    WriteAll(out.substr(0, shape.splitAt));
+    std::this_thread::sleep_for(std::chrono::milliseconds(shape.gapMs));
+    return WriteAll(out.substr(shape.splitAt));
+  }
   Record({LogEntry::Sent, out, ""});
   if (f.splitReplies && out.size() >= 2) {
     const std::size_t half = out.size() / 2;

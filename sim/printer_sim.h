@@ -53,6 +53,15 @@ struct FirmwareRecord {
   std::uint32_t announcedSize = 0;  // sum framing
 };
 
+// How one reply goes out: after a delay, in two pieces with a pause between
+// them, or not at all.
+struct ReplyShape {
+  int delayMs = 0;
+  bool drop = false;
+  std::size_t splitAt = 0;  // 0 or the reply's size: in one piece
+  int gapMs = 0;
+};
+
 struct Faults {
   bool silent = false;              // answers nothing
   int replyDelayMs = 0;             // before every reply
@@ -71,6 +80,9 @@ struct Faults {
   // Firmware loaders
   int dropFirstAcks = 0;             // acknowledgements not sent
   bool replyWrongCommand = false;    // answer for another command/argument
+  // Shapes every reply of a getvar (its variable's name, the reply's size),
+  // on top of the faults above: a printer whose every reply is its own.
+  std::function<ReplyShape(const std::string& var, std::size_t size)> shapeReply;
 };
 
 struct Options {

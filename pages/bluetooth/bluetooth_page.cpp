@@ -65,15 +65,20 @@ void ApplyBluetoothReply(ControlModel& c, int field, const char* reply, int coun
 
 namespace {
 
-// One answer into its field; the name and PIN are remembered with their
-// bytes. The address goes out as twelve digits whatever the printer showed,
-// so it is always written from its edit.
+// One answer into its field, and what the Read got recorded: an edit's
+// text as the printer's bytes, a list's entry as shown only when its text
+// is exactly the answer. (The address goes out as twelve digits whatever
+// the printer showed, so an answered one is written from its edit.)
 void ApplyField(ControlModel& c, const BluetoothField& f, std::string_view answer, int langId, ReadBack* readBack) {
   if (answer.data() == nullptr) answer = std::string_view("", 0);
   ApplyBluetoothReply(c, static_cast<int>(&f - kFields), answer.data(), static_cast<int>(answer.size()), langId);
   if (!readBack) return;
-  if (f.list || f.control == kAddressEdit || answer.empty()) readBack->Forget(f.var.name);
-  else readBack->Remember(f.var.name, std::string(answer), c, {f.control});
+  ReadBack::Got got = answer.empty() ? ReadBack::Got::Unanswered : ReadBack::Got::Answered;
+  if (f.list && !answer.empty()) {
+    const LineValue shown = TextToLineValue(FieldText(c, f), langId);
+    if (!shown.ok() || shown.bytes != answer) got = ReadBack::Got::NotShown;
+  }
+  readBack->Record(f.var.name, got, std::string(answer), c, {f.control});
 }
 
 }  // namespace
@@ -88,6 +93,7 @@ const std::vector<const char*>& BluetoothVariables() {
 }
 
 void ApplyBluetoothValues(ControlModel& c, const PageValues& values, int langId, ReadBack* readBack) {
+  if (readBack) readBack->Clear();
   for (const BluetoothField& f : kFields) {
     auto it = values.find(f.var.name);
     ApplyField(c, f, it == values.end() ? std::string_view() : std::string_view(it->second), langId, readBack);
@@ -157,7 +163,7 @@ BluetoothWritePlan BuildBluetoothWrite(const ControlModel& c, LineForm form, int
   // that cannot travel refuses the whole Update.
   for (const BluetoothField& f : kFields) {
     bool kept = false;
-    std::optional<std::string> value = b.AsRead(f.var.name, &kept);
+    std::optional<std::string> value = b.AsRead(f.var, &kept);
     if (kept) continue;
     // The address goes out as twelve digits whatever the printer showed, so
     // an unchanged one that a line can carry is still written from its edit.

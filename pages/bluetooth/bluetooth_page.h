@@ -51,16 +51,18 @@ void ApplyBluetoothReply(ControlModel& controls, int field, const char* reply, i
 const std::vector<const char*>& BluetoothVariables();
 
 // A whole Read's answers put into the controls in the Read's order (a
-// variable absent got no answer). With `readBack`, the name and PIN are
-// remembered with their bytes.
+// variable absent got no answer). With `readBack`, what the Read got for
+// each variable is recorded with the controls' state.
 void ApplyBluetoothValues(ControlModel& controls, const PageValues& values, int langId, ReadBack* readBack);
 
 // Update's lines for the controls, in the order address, name, PIN, baud
 // rate, class of device. The first field that gives no value ends the lines
 // (`missing` then holds its message; the lines before it still go). With
 // `readBack`, a name or PIN left as the Read put it goes back as the printer
-// gave it; an unchanged value a line cannot carry is kept by the printer. A
-// field that cannot travel exactly refuses the plan: it then holds no line.
+// gave it; an unchanged field the printer did not answer, a list entry that
+// is not exactly the answer, or a value a line cannot carry, is kept by the
+// printer (listed in `kept`, and no end of the lines). A field that cannot
+// travel exactly refuses the plan: it then holds no line.
 struct BluetoothWritePlan : WritePlan {
   const char* missing = nullptr;  // UTF-8
 };

@@ -13,15 +13,20 @@ QStringList ReadBack::StateOf(const ControlModel& c, const std::vector<int>& ids
 
 void ReadBack::Remember(const std::string& var, std::string bytes, const ControlModel& c,
                         std::initializer_list<int> ids) {
-  Entry e{std::move(bytes), std::vector<int>(ids), {}};
+  Record(var, Got::Answered, std::move(bytes), c, std::vector<int>(ids));
+}
+
+void ReadBack::Record(const std::string& var, Got got, std::string bytes, const ControlModel& c,
+                      std::vector<int> ids) {
+  Entry e{got, std::move(bytes), std::move(ids), {}};
   e.state = StateOf(c, e.ids);
   entries_[var] = std::move(e);
 }
 
-std::optional<std::string> ReadBack::Unchanged(const std::string& var, const ControlModel& c) const {
+std::optional<ReadBack::Untouched> ReadBack::IfUntouched(const std::string& var, const ControlModel& c) const {
   auto it = entries_.find(var);
   if (it == entries_.end() || StateOf(c, it->second.ids) != it->second.state) return std::nullopt;
-  return it->second.bytes;
+  return Untouched{it->second.got, it->second.bytes};
 }
 
 }  // namespace deveder

@@ -19,6 +19,20 @@ namespace {
 
 using Ending = StepReadResult::Ending;
 
+// Reads and drops whatever comes until nothing has come for a first-byte
+// wait, bounded by three of them after the last reply could have begun.
+bool AwaitQuiet(Link& link, const ReplyTiming& timing) {
+  const Deadline limit = Deadline::After(3 * timing.firstByte + timing.longest);
+  char sink[256];
+  const auto quiet = std::chrono::duration_cast<milliseconds>(timing.firstByte);
+  while (!limit.Passed()) {
+    const IoResult r = link.ReadNow(sink, sizeof sink, quiet);
+    if (r.lost()) return false;
+    if (r.fault == PortFault::TimedOut) return true;
+  }
+  return true;
+}
+
 StepReadResult ReadOnce(PageContext& ctx, Link& link, const std::vector<StepQuestion>& questions) {
   StepReadResult r;
   ReplyChannel channel(link);
@@ -59,6 +73,11 @@ StepReadResult ReadInStep(PageContext& ctx, Link& link, const std::vector<StepQu
   // ends one: once more, with a silence that waits such pauses out.
   timing.silence = WidenedSilence(timing.silence);
   link.SetTiming(timing);
+  // Answers of the first attempt may still be on their way; one of them
+  // taken by the second attempt's first request would shift every answer
+  // after it (the model replies of the drain and the probe look alike).
+  // The line must first be quiet for a whole first-byte wait.
+  if (!AwaitQuiet(link, timing)) return StepReadResult{};
   if (ctx.ports) ctx.ports->silence[port] = timing.silence;
   ctx.printer = before;
   return ReadOnce(ctx, link, questions);

@@ -1,9 +1,11 @@
 // What a Write sends, decided for every value before its first line goes
 // out. A value the user left as the Read put it goes back as the printer's
 // own bytes; when a line cannot carry those bytes (a control byte or a
-// double quote), it is left out and the printer keeps it. Any other value is
-// its control's text, which must travel exactly: a character a line cannot
-// carry, or one the code page lacks, refuses the whole Write.
+// double quote, or too many for one line), when the printer gave no answer
+// or when its controls cannot show it exactly, it is left out and the
+// printer keeps it. Any other value is its control's text, which must
+// travel exactly: a character a line cannot carry, or one the code page
+// lacks, refuses the whole Write.
 #pragma once
 
 #include <QString>
@@ -25,18 +27,29 @@ struct ValueRefusal {
   QString field;  // the variable's name, or what the user knows the value as
   ValueFault fault = ValueFault::None;
   char32_t character = 0;
+  // A comma typed into one field of a comma-separated list: the printer
+  // would read one field more (`fault` is then None).
+  bool splitsList = false;
 };
 // Names the field and the character, in the interface language.
 QString ValueRefusalMessage(const ValueRefusal& refusal, int langId);
 // The refusal of a converted value, when it cannot go.
 std::optional<ValueRefusal> RefusalOf(const QString& field, const LineValue& value);
 
-// A value the printer gave, unchanged, that a line cannot carry back.
+// Why a value the user left as the Read put it is not written.
+enum class KeptWhy {
+  Unsendable,  // the printer's bytes hold what a line cannot carry
+  Unanswered,  // the printer gave no answer
+  NotShown,    // the page cannot show it exactly, or it is too long for a line
+};
+// A value the user did not change that the Write leaves with the printer.
 struct KeptValue {
   std::string var;
-  std::string bytes;  // as read
+  std::string bytes;  // as read; empty when unanswered
+  KeptWhy why = KeptWhy::Unsendable;
 };
-// Tells which values the Write left out and the printer keeps.
+// One notice, not an error: which values were left with the printer and
+// why, in the interface language.
 QString KeptValuesMessage(const std::vector<KeptValue>& kept, int langId);
 
 // The lines of one Write, built from the controls before any is sent.
@@ -55,15 +68,19 @@ class WriteBuilder {
   WriteBuilder(WritePlan& plan, const ControlModel& controls, LineForm form, int langId, const ReadBack* readBack);
 
   // While every control of `var` shows what the Read put there: the bytes
-  // as read, or nothing with `*kept` set when a line cannot carry them (the
-  // value is then recorded as kept). nullopt also when changed or not read.
-  std::optional<std::string> AsRead(const char* var, bool* kept);
+  // as read, or nothing with `*kept` set when the printer keeps the value
+  // (unanswered, not shown as it is, or bytes no line can carry back; the
+  // value is then recorded as kept). nullopt also when changed or when the
+  // Read recorded nothing for it.
+  std::optional<std::string> AsRead(const PrinterVar& var, bool* kept);
   // A text of the user's, converted exactly; nullopt (and the refusal
   // recorded, the first one only) when it cannot go.
   std::optional<std::string> FromText(const char* field, const QString& text);
   // Both in one: the value of `var` as read while unchanged, else `text`.
   // nullopt when kept or refused.
-  std::optional<std::string> Value(const char* var, const QString& text);
+  std::optional<std::string> Value(const PrinterVar& var, const QString& text);
+  // Records a refusal of the user's value (the first one only).
+  void Refuse(ValueRefusal refusal);
 
   // A text line of `var`; an empty value is sent only when `always`.
   void Text(const PrinterVar& var, const QString& text, bool always);

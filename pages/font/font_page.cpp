@@ -40,7 +40,15 @@ FontKind FontKindOfIndex(int index) {
 }
 
 LineValue FontFileNameValue(const QString& path, int langId) {
-  return TextToLineValue(QFileInfo(path).fileName(), langId);
+  LineValue value = TextToLineValue(QFileInfo(path).fileName(), langId);
+  // The line's field is "name:size": a colon in the name would give the
+  // printer two, and a size that is no size.
+  if (value.ok() && value.bytes.find(':') != std::string::npos) {
+    value.fault = ValueFault::ControlCharacter;
+    value.character = U':';
+    value.bytes.clear();
+  }
+  return value;
 }
 
 QString FontFileNameField(int langId) {

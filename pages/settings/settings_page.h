@@ -26,28 +26,36 @@ struct SettingsWritePlan : WritePlan {
 
 // What the last Read took from the printer, beyond what the controls show.
 struct SettingsReadBack {
-  ReadBack values;  // text values, with the bytes as read
+  ReadBack values;  // every variable the Read handled: answered, unanswered or not shown
   std::string msw;  // the 16 digits as read; empty when none were read
 };
 
 // The Write's lines for the controls in `form`. "app" and "app_str" belong
-// to the set on a Chinese system (2052) only. Controls the page lacks (the
-// heating group of the English layout) read as empty and send nothing.
-// With `readBack`, text values the user left as the Read put them go out
-// with the bytes as read (or, when a line cannot carry those, are kept by
-// the printer), and "msw" keeps the digits the page does not show. A value
-// that cannot travel exactly refuses the plan: it then holds no line.
+// to the set on a Chinese system (2052) only; the heating pair to the
+// layouts that have its controls. With `readBack`, a variable the user left
+// as the Read put it goes out with the bytes as read; one the printer did
+// not answer, or whose value the page cannot show exactly (a word, number
+// or index no item or button stands for, a value too long for its line, or
+// bytes no line can carry) gets no line and is listed in `kept`, and "msw"
+// keeps the digits the page does not show. A value that cannot travel
+// exactly refuses the plan: it then holds no line.
 SettingsWritePlan BuildSettingsWrite(const ControlModel& controls, LineForm form, int langId,
                                      const SettingsReadBack* readBack = nullptr);
 
 // The variables in the order a Read asks for them ("model" comes from the
 // probe and is first).
 const std::vector<const char*>& SettingsVariables();
+// The variables a Read asks the printer for on this layout and system, in
+// order: SettingsVariables() without "model", the heating pair only where
+// its controls are, "app" and "app_str" on a Chinese system only.
+std::vector<PrinterVar> SettingsReadRequests(const ControlModel& controls, int langId);
 
 // Puts one answer of a Read into the controls, as the Read does: `var` is
-// one of SettingsVariables() but "model", `answer` its bytes (empty when
-// none came). With `readBack`, text values are remembered with their bytes.
-// False for an "msw" answer that is a broken line (the Read stops there).
+// one of SettingsVariables(), `answer` its bytes (empty when none came).
+// With `readBack`, what the Read got is recorded with the controls' state.
+// A variable that does not belong to this layout and system changes
+// nothing. False for an "msw" answer that is a broken line (the Read stops
+// there).
 bool ApplySettingsAnswer(ControlModel& controls, std::string_view var, std::string_view answer, int langId,
                          SettingsReadBack* readBack);
 

@@ -46,9 +46,14 @@ inline constexpr int kAutoNo = 1192;
 inline constexpr int kReadButton = 1059;
 inline constexpr int kWriteButton = 1060;
 
-// The five fields of each list value, in the order they travel.
+// The five fields of each list value, in the order they travel, their
+// labels and the group boxes around them.
 inline constexpr int kApFields[5] = {kApSsid, kApPassword, kApIp, kApMask, kApGateway};
 inline constexpr int kStaFields[5] = {kStaSsid, kStaPassword, kStaIp, kStaMask, kStaGateway};
+inline constexpr int kApLabels[5] = {1165, 1167, 1168, 1169, 1170};
+inline constexpr int kStaLabels[5] = {1178, 1180, 1181, 1182, 1183};
+inline constexpr int kApGroup = 1158;
+inline constexpr int kStaGroup = 1159;
 
 // The WLAN variables (group 2).
 inline constexpr PrinterVar kVarAp{"wlan.ap", 2, 23};
@@ -72,11 +77,13 @@ void UpdateWifiControls(ControlModel& controls, int mode, int dhcpChoice);
 // Puts the comma-separated pieces of a list answer ("wlan.ap", "wlan.sta")
 // into its five fields. An empty piece ends the walk when `emptyEndsWalk`
 // (the access-point list), else it leaves its field and the walk goes on.
-void FillListFields(ControlModel& controls, const int (&fields)[5], std::string_view answer, bool emptyEndsWalk,
+void FillListFields(ControlModel& controls, const int* fields, std::string_view answer, bool emptyEndsWalk,
                     int langId);
 
 // The variables in the order a Read asks for them.
 const std::vector<const char*>& WifiVariables();
+// The variable of that name; null for a name the page does not read.
+const PrinterVar* WifiVariable(std::string_view name);
 
 // The mode and DHCP choice the fields follow, as a Read leaves them: the
 // mode the printer answered (none yet when it gave none) and the choices
@@ -88,8 +95,10 @@ struct WifiChoice {
 };
 
 // Puts one answer of a Read into the controls, as the Read does (`answer`
-// empty when none came). With `readBack`, the AP and STA lists are
-// remembered with their bytes.
+// empty when none came). With `readBack`, what the Read got for each
+// variable it writes back is recorded with the controls' state: the AP and
+// STA lists with their bytes, a number with no button of its own as not
+// shown.
 void ApplyWifiAnswer(ControlModel& controls, std::string_view var, std::string_view answer, int langId,
                      WifiChoice& choice, ReadBack* readBack);
 // A whole Read's answers, in the Read's order.
@@ -97,10 +106,12 @@ void ApplyWifiValues(ControlModel& controls, const PageValues& values, int langI
                      ReadBack* readBack);
 
 // WRITE's lines for the controls, in the order mode, DHCP, AP, STA,
-// auto-connect. With `readBack`, a list the user left as the READ put it
-// goes back as the printer gave it (or is kept by the printer when a line
-// cannot carry it). A field that cannot travel exactly refuses the plan: it
-// then holds no line.
+// auto-connect. With `readBack`, a variable the user left as the READ put
+// it goes back as the printer gave it; one the printer did not answer or
+// the page cannot show exactly, or whose bytes a line cannot carry, is kept
+// by the printer (listed in `kept`). A field that cannot travel exactly, or
+// holds a comma, refuses the plan (the field named by its group and label):
+// it then holds no line.
 WritePlan BuildWifiWrite(const ControlModel& controls, LineForm form, int langId, const ReadBack* readBack);
 
 // A user's edit of one variable: 1, 2 or 3 for the mode, 0 or 1 for DHCP

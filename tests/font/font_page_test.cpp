@@ -158,13 +158,37 @@ TEST(FontDownload, NamesGoOutInThePrinterCodePageUnchanged) {
   Bench b(kLangChinese, 0);
   b.controls.SetCurrentIndex(kFontKindList, 1);
   ASSERT_TRUE(b.Download(b.File("字库.ttf", "12345")));
-  ASSERT_TRUE(b.Download(b.File("a b:c.ttf", "xy")));  // blanks and colons go as they are
+  ASSERT_TRUE(b.Download(b.File("a b.ttf", "xy")));  // blanks go as they are
+  // A colon would give the field "name:size" two: refused, nothing sent.
+  EXPECT_FALSE(b.Download(b.File("a:c.ttf", "xy")));
+  EXPECT_TRUE(b.ui.messages.back().contains(QStringLiteral("0x3A"))) << b.ui.messages.back().toStdString();
   EXPECT_EQ(b.printer->Lines(),
-            (std::vector<std::string>{Line("fontext", "\xD7\xD6\xBF\xE2.ttf:5"), Line("fontext", "a b:c.ttf:2")}));
+            (std::vector<std::string>{Line("fontext", "\xD7\xD6\xBF\xE2.ttf:5"), Line("fontext", "a b.ttf:2")}));
   const auto d = b.printer->Downloads();
   ASSERT_EQ(d.size(), 2u);
-  EXPECT_EQ(d[1].name, "a b:c.ttf");
+  EXPECT_EQ(d[1].name, "a b.ttf");
   EXPECT_TRUE(d[1].complete);
+}
+
+// Only the printer's own answers to this download count: a byte waiting
+// from before is no go-ahead, and the go-ahead is no confirmation.
+TEST(FontDownload, AStaleByteIsNoGoAheadAndAPrinterThatNeverConfirmsFails) {
+  for (std::size_t size : {std::size_t{0}, std::size_t{10000}}) {
+    Bench b(kLangEnglish, 0);
+    const QString path = b.File("a.ttf", Pattern(size));
+    b.page.bounds.confirmationMs = 200;
+    sim::Faults f;
+    f.noConfirmation = true;
+    b.printer->SetFaults(f);
+    b.printer->SendRaw("\x01");
+    ASSERT_TRUE(b.printer->WaitFor([&] { return !b.printer->Log().empty(); }, 1000));
+    EXPECT_FALSE(b.Download(path)) << size;
+    EXPECT_EQ(b.ui.messages, std::vector<QString>{kUnconnect}) << size;
+    // With the confirmation, the same download goes through.
+    b.printer->SetFaults({});
+    b.ui.messages.clear();
+    EXPECT_TRUE(b.Download(path)) << size;
+  }
 }
 
 TEST(FontDownload, EmptyFileAnnouncesZeroAndWaitsForBothAnswers) {

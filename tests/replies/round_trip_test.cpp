@@ -173,11 +173,16 @@ TEST(RoundTrip, MswKeepsTheDigitsThePageDoesNotShow) {
   rig.controls.SetCurrentIndex(kSetFontSize, 3);  // bits 0-1 of the second
   rig.Write();
   EXPECT_EQ(rig.Get("msw"), "3767000000000001");
-  // No 16-digit msw read: the digits the page does not show are zeros.
+  // No 16-digit msw read: the page cannot show it, so it stays with the
+  // printer until the switches change; then the digits the page does not
+  // show are zeros.
   rig.Set("msw", "123");
   ASSERT_TRUE(rig.Read());
   rig.Write();
-  EXPECT_EQ(rig.Get("msw"), "3720000000000000");
+  EXPECT_EQ(rig.Get("msw"), "123");
+  SelectRadio(rig.controls, kSetSbcs, kSetMbcs);
+  rig.Write();
+  EXPECT_EQ(rig.Get("msw"), "2720000000000000");
 }
 
 }  // namespace

@@ -82,6 +82,20 @@ TEST(PageMapping, ApplyingValuesDoesWhatTheReadDoes) {
   }
 }
 
+// What a Read asks the printer for, on each layout, is the table's list.
+TEST(PageMapping, TheReadAsksForTheTablesVariablesOfItsLayout) {
+  for (int lang : {kLangEnglish, kLangChinese}) {
+    PageRig rig(PageKind::Settings, lang);
+    ASSERT_TRUE(rig.Read());
+    std::vector<std::string> asked, expected;
+    for (const std::string& line : rig.printer->Lines())
+      if (line != GetvarNamedLine("model")) asked.push_back(line);
+    for (const PrinterVar& var : SettingsReadRequests(rig.controls, lang))
+      expected.push_back(GetvarLine(var, LineForm::Named));
+    EXPECT_EQ(asked, expected) << lang;
+  }
+}
+
 // The edits a user makes, by variable: what each leaves in the controls.
 TEST(PageMapping, EditsChangeOnlyTheirControlsAndRefuseWhatFitsNothing) {
   PageRig rig(PageKind::Settings, kLangEnglish);
