@@ -2,6 +2,8 @@
 #include "link/port_hooks.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QPainter>
 #include <QPixmap>
 
@@ -24,11 +26,23 @@ QIcon MakeAppIcon() {
 }
 
 void InstallGuiPump() {
-  SetPortPumpHook([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+  // Every event, the close button's included: the main window drops user
+  // input to itself while an action runs.
+  SetPortPumpHook([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+}
+
+bool InstallQtTranslations(int langId, QTranslator& translator) {
+  if (langId != kLangChinese) return false;
+  if (!translator.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    return false;
+  return QCoreApplication::installTranslator(&translator);
 }
 
 int CDEVederApp::Run(std::unique_ptr<DeviceSource> source, const RunOptions& options) {
   const int lang = SystemDefaultLangId();
+  QTranslator qtTexts;
+  InstallQtTranslations(lang, qtTexts);
   InstallGuiPump();
   CDEVederDlg dlg(lang, std::move(source), MakeToolPages());
   dlg.setWindowIcon(MakeAppIcon());

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QTranslator>
 #include <memory>
 
 #include "app/main_window.h"
@@ -25,8 +26,13 @@ class CDEVederApp {
   static int Run(std::unique_ptr<DeviceSource> source, const RunOptions& options = {});
 };
 
-// Keeps the window alive while a port action waits: paints and timers run,
-// user input waits until the action ends.
+// Loads Qt's own translations (standard buttons, the file dialog) for the
+// Chinese interface into `translator` and installs it; false for English
+// or when the system has none.
+bool InstallQtTranslations(int langId, QTranslator& translator);
+
+// Keeps the window alive while a port action waits: paints, timers and the
+// close button run; the main window drops user input to itself meanwhile.
 void InstallGuiPump();
 
 }  // namespace deveder

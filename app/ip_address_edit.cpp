@@ -6,8 +6,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 
 #include "pages/core/ip_text.h"
+#include "resources/window_texts.h"
 
 namespace deveder {
 
@@ -25,19 +27,34 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent) {
     layout->addWidget(f, 1);
     if (i + 1 < fields_.size()) layout->addWidget(new QLabel(QStringLiteral("."), this));
     // Three digits complete an octet: move on like the platform's control.
-    // An octet above 255 becomes 255 as it is typed.
+    // The keystroke that takes an octet past 255 is undone and refused.
+    QObject::connect(f, &QLineEdit::textChanged, this, [this, i](const QString& now) {
+      if (now.toInt() <= 255) accepted_[i] = now;
+    });
     QObject::connect(f, &QLineEdit::textEdited, this, [this, i](const QString& typed) {
-      QString t = typed;
-      if (t.toInt() > 255) {
-        t = QStringLiteral("255");
-        fields_[i]->setText(t);
+      if (typed.toInt() > 255) {
+        const int cursor = fields_[i]->cursorPosition();
+        fields_[i]->setText(accepted_[i]);
+        fields_[i]->setCursorPosition(std::max(0, cursor - 1));
+        Refuse(typed);
+        return;
       }
-      if (t.size() == 3 && i + 1 < fields_.size()) {
+      if (typed.size() == 3 && i + 1 < fields_.size()) {
         fields_[i + 1]->setFocus();
         fields_[i + 1]->selectAll();
       }
     });
   }
+}
+
+void IpAddressEdit::Refuse(const QString& typed) {
+  if (refusal_) {
+    refusal_(typed);
+    return;
+  }
+  QMessageBox box(QMessageBox::Warning, window()->windowTitle(),
+                  LoadWindowText(WindowText::OctetOutOfRange, langId_).arg(typed), QMessageBox::Ok, this);
+  box.exec();
 }
 
 QString IpAddressEdit::text() const {

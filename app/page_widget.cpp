@@ -4,14 +4,19 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTimerEvent>
 
 #include "resources/dialog_template.h"
 #include "resources/strings.h"
+#include "resources/window_texts.h"
 
 namespace deveder {
+
 
 PageWidget::PageWidget(PageHost& host, std::unique_ptr<PageLogic> logic, QWidget* parent)
     : QWidget(parent), host_(host), logic_(std::move(logic)) {
@@ -48,32 +53,90 @@ void PageWidget::Bind() {
 }
 
 bool PageWidget::RunRead() {
-  if (!host_.BeginAction()) return false;
+  if (!host_.BeginAction(this)) return false;
   PageContext ctx = Context();
-  logic_->Read(ctx);
-  host_.EndAction();
+  const ActionResult result = logic_->Read(ctx);
+  NoteResult(result);
+  host_.EndAction(result);
   return true;
 }
 
 void PageWidget::RunControl(int id, ControlEvent event) {
-  // User input is held back while an action waits (the pump excludes it), so
-  // a click normally finds no action running; if one does run, the click
-  // is dropped rather than started on the same port.
-  if (!host_.BeginAction()) return;
+  // User input to the window is dropped while an action waits, so a click
+  // normally finds no action running; if one does run, the click is dropped
+  // rather than started on the same port.
+  if (!host_.BeginAction(this, id)) return;
   PageContext ctx = Context();
-  logic_->OnControl(id, event, ctx);
-  host_.EndAction();
+  const ControlResult done = logic_->OnControl(id, event, ctx);
+  NoteResult(done.action);
+  host_.EndAction(done.action);
+}
+
+QStringList PageWidget::ValueState() const {
+  QStringList state;
+  for (const ControlTemplate& c : FindDialogTemplate(logic_->DialogId(), host_.LangId()).controls) {
+    switch (c.kind) {
+      case ControlKind::Edit:
+      case ControlKind::IpAddress:
+        state << controls_.Text(c.id);
+        break;
+      case ControlKind::ComboList:
+      case ControlKind::ComboEdit:
+        state << QString::number(controls_.CurrentIndex(c.id)) + QLatin1Char(':') + controls_.Text(c.id);
+        break;
+      case ControlKind::RadioButton:
+      case ControlKind::CheckBox:
+        state << QString::number(controls_.Checked(c.id));
+        break;
+      default:
+        break;
+    }
+  }
+  return state;
+}
+
+void PageWidget::NoteResult(const std::optional<ActionResult>& result) {
+  // Only the pages that read the printer's values hold edits to lose; one
+  // that still needs its read has not been read whole.
+  if (result && result->ok() && holdsValues_ && !logic_->NeedsRead()) readState_ = ValueState();
+}
+
+bool PageWidget::HasUnwrittenEdits() const { return readState_ && *readState_ != ValueState(); }
+
+void WidenForLongWords(QMessageBox& box) {
+  // A message box wraps its lines at spaces, and breaks a word longer than
+  // its width (a device path) anywhere: its labels are made as wide as
+  // their longest word, within the screen.
+  for (QLabel* label : box.findChildren<QLabel*>()) {
+    if (label->text().isEmpty()) continue;
+    int longest = 0;
+    for (const QString& word : label->text().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
+      longest = std::max(longest, label->fontMetrics().horizontalAdvance(word));
+    const int limit = label->screen() ? label->screen()->availableGeometry().width() * 3 / 4 : longest;
+    label->setMinimumWidth(std::min(longest + 2, limit));
+  }
 }
 
 void PageWidget::ShowMessage(const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, ProgramTitle(host_.LangId()), text, QMessageBox::Ok, this);
+  WidenForLongWords(box);
   box.exec();
 }
 
 void PageWidget::ShowMessageWithReason(const QString& text, const QString& reason) {
   QMessageBox box(QMessageBox::NoIcon, ProgramTitle(host_.LangId()), text, QMessageBox::Ok, this);
   box.setInformativeText(reason);
+  WidenForLongWords(box);
   box.exec();
+}
+
+bool PageWidget::Confirm(const QString& question) {
+  QMessageBox box(QMessageBox::Warning, LoadWindowText(WindowText::ConfirmTitle, host_.LangId()), question,
+                  QMessageBox::Yes | QMessageBox::No, this);
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  WidenForLongWords(box);
+  return box.exec() == QMessageBox::Yes;
 }
 
 void PageWidget::ShowTimedMessage(const QString& text, const QString& caption) {

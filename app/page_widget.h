@@ -8,7 +8,11 @@
 #include "app/widget_controls.h"
 #include "pages/core/page_logic.h"
 
+class QMessageBox;
+
 namespace deveder {
+
+class PageWidget;
 
 // What a page needs of the main window.
 class PageHost {
@@ -19,11 +23,18 @@ class PageHost {
   virtual PortMemory* Ports() { return nullptr; }
   virtual LinkChoice Link() const = 0;
   virtual int LangId() const = 0;
-  // One port action at a time: Begin fails while another runs.
-  virtual bool BeginAction() = 0;
-  virtual void EndAction() = 0;
+  // One port action at a time: Begin fails while another runs. `page` and
+  // `control` name the action (none: the page's read).
+  virtual bool BeginAction(PageWidget* page = nullptr, int control = 0) = 0;
+  // Ends the action; `result` is what it achieved, when it ran one.
+  virtual void EndAction(const std::optional<ActionResult>& result = std::nullopt) = 0;
   virtual bool ActionRunning() const = 0;
+  // The user asked the running action to stop at its next safe point.
+  virtual bool StopRequested() const = 0;
 };
+
+// Makes the labels of a message box wide enough that no word is broken.
+void WidenForLongWords(QMessageBox& box);
 
 inline constexpr int kTimedMessageTimerId = 101;  // closes the success box
 inline constexpr int kTimedMessageMs = 500;
@@ -45,10 +56,19 @@ class PageWidget : public QWidget, public Ui {
   // Runs a control event of the page as one port action.
   void RunControl(int id, ControlEvent event);
 
+  // True when the page's controls differ from what its last complete Read
+  // put there: edits the printer does not have.
+  bool HasUnwrittenEdits() const;
+  // The page reads and writes the printer's values (settings, Bluetooth, WiFi).
+  void SetHoldsPrinterValues(bool holds) { holdsValues_ = holds; }
+
   // Ui
   void ShowMessage(const QString& text) override;
   void ShowMessageWithReason(const QString& text, const QString& reason) override;
   void ShowTimedMessage(const QString& text, const QString& caption) override;
+  // Yes and No, No the default: Enter or Esc alone never confirms.
+  bool Confirm(const QString& question) override;
+  bool StopRequested() override { return host_.StopRequested(); }
   std::optional<QString> ChooseOpenFile(const QString& initialName, const QString& filter) override;
 
  protected:
@@ -57,7 +77,14 @@ class PageWidget : public QWidget, public Ui {
 
  private:
   void Bind();
+  // What the controls that hold the printer's values show now.
+  QStringList ValueState() const;
+  // After an action of the page: a Read or Write that went through leaves
+  // the controls as the printer holds them.
+  void NoteResult(const std::optional<ActionResult>& result);
   std::unique_ptr<PageLogic> logic_;
+  bool holdsValues_ = false;
+  std::optional<QStringList> readState_;  // as the last Read or Write that went through left it
   WidgetControls controls_;
   int timedTimer_ = 0;  // the Qt id behind timer 101
   QString timedCaption_;

@@ -12,16 +12,40 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QRegularExpressionValidator>
 #include <QStyle>
+#include <QKeyEvent>
+#include <QShortcut>
 #include <QStyleOptionComboBox>
+#include <algorithm>
+#include <set>
 #include <vector>
 
 #include "app/ip_address_edit.h"
+#include "protocol/text_codec.h"
 
 namespace deveder {
 
 namespace {
+
+// A page's push button. Enter or Return on the focused button presses it, as
+// Space does; Enter in an edit or a list presses nothing (no button is a
+// default one).
+class PageButton : public QPushButton {
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+      event->accept();
+      if (!event->isAutoRepeat()) click();
+      return;
+    }
+    QPushButton::keyPressEvent(event);
+  }
+};
 
 // Sets a radio button off even inside an exclusive group.
 void ForceChecked(QAbstractButton* b, QButtonGroup* group, bool checked) {
@@ -105,7 +129,166 @@ void FitToRoom(const QWidget* parent, const std::vector<std::pair<QWidget*, Cont
   }
 }
 
+// The mnemonic letter of each push button of a dialog, chosen from the
+// English captions so that a button has the same key in both languages: the
+// first letter of a word where one is free (a capital inside a word starts
+// one: "ReadFile"), else any free letter of the caption.
+std::map<int, char16_t> MnemonicLetters(int dialogId) {
+  std::map<int, char16_t> letters;
+  std::set<char16_t> used;
+  for (const ControlTemplate& c : FindDialogTemplate(dialogId, kLangEnglish).controls) {
+    if (c.kind != ControlKind::PushButton) continue;
+    const QString text = QString::fromUtf8(c.caption);
+    std::vector<char16_t> candidates;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+      const QChar ch = text[i];
+      if (ch.unicode() > 127 || !ch.isLetter()) continue;
+      if (i == 0 || !text[i - 1].isLetter() || (ch.isUpper() && text[i - 1].isLower()))
+        candidates.push_back(ch.toUpper().unicode());
+    }
+    for (const QChar ch : text)
+      if (ch.unicode() <= 127 && ch.isLetter()) candidates.push_back(ch.toUpper().unicode());
+    for (const char16_t ch : candidates) {
+      if (used.insert(ch).second) {
+        letters[c.id] = ch;
+        break;
+      }
+    }
+  }
+  return letters;
+}
+
+// The caption with "&" before its mnemonic letter (a word's first letter
+// where the caption has one), or the caption alone when the letter is not in
+// it. A "&" of the caption itself is doubled.
+QString WithMnemonic(const QString& caption, char16_t letter) {
+  QString text = caption;
+  text.replace(QLatin1Char('&'), QLatin1String("&&"));
+  qsizetype at = -1;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i].toUpper().unicode() != letter) continue;
+    const bool starts = i == 0 || !text[i - 1].isLetter() || (text[i].isUpper() && text[i - 1].isLower());
+    if (at < 0 || starts) at = i;
+    if (starts) break;
+  }
+  if (at >= 0) text.insert(at, QLatin1Char('&'));
+  return text;
+}
+
+// Gives a push button its mnemonic: the underlined letter of its caption, or,
+// where the caption holds no such letter (a Chinese caption), the same
+// Alt+letter as a shortcut named in its tool tip.
+void SetMnemonic(QPushButton* button, char16_t letter) {
+  const QString caption = button->text();
+  const QString marked = WithMnemonic(caption, letter);
+  if (marked.contains(QRegularExpression(QStringLiteral("&[^&]")))) {
+    button->setText(marked);
+    return;
+  }
+  auto* shortcut = new QShortcut(QKeySequence(QKeyCombination(Qt::AltModifier, Qt::Key(letter))), button);
+  QObject::connect(shortcut, &QShortcut::activated, button, [button] { button->animateClick(); });
+  button->setToolTip(QStringLiteral("Alt+") + QChar(letter));
+}
+
+// The tab order follows what the eye reads. The controls are cut in two (or
+// more) along their widest empty gap, into rows when it runs across the
+// page and into columns when it runs down, and each part is read the same
+// way in turn. A group box is one block: its inside is read right after it.
+using Widgets = std::vector<QWidget*>;
+
+// The parts of `items` either side of their widest gaps along one axis; the
+// width of those gaps (-1: no gap).
+std::vector<Widgets> CutAtWidestGap(const Widgets& items, bool rows, int& widestGap) {
+  Widgets sorted = items;
+  auto start = [rows](const QWidget* w) { return rows ? w->geometry().top() : w->geometry().left(); };
+  auto stop = [rows](const QWidget* w) { return rows ? w->geometry().bottom() + 1 : w->geometry().right() + 1; };
+  std::stable_sort(sorted.begin(), sorted.end(), [&](const QWidget* a, const QWidget* b) { return start(a) < start(b); });
+  std::vector<std::pair<int, Widgets>> bands;  // gap before the band, its controls
+  int end = 0;
+  widestGap = -1;
+  for (QWidget* w : sorted) {
+    if (bands.empty() || start(w) >= end) {
+      const int gap = bands.empty() ? -1 : start(w) - end;
+      widestGap = std::max(widestGap, gap);
+      bands.emplace_back(gap, Widgets{});
+      end = stop(w);
+    }
+    bands.back().second.push_back(w);
+    end = std::max(end, stop(w));
+  }
+  std::vector<Widgets> parts;
+  for (auto& [gap, band] : bands) {
+    if (parts.empty() || gap == widestGap) parts.emplace_back();
+    parts.back().insert(parts.back().end(), band.begin(), band.end());
+  }
+  return parts;
+}
+
+void ReadingOrder(const Widgets& items, const std::map<QWidget*, Widgets>& inside, Widgets& out) {
+  auto take = [&](QWidget* w) {
+    out.push_back(w);
+    if (auto it = inside.find(w); it != inside.end()) ReadingOrder(it->second, inside, out);
+  };
+  if (items.size() == 1) {
+    take(items.front());
+    return;
+  }
+  int rowGap = 0, columnGap = 0;
+  const std::vector<Widgets> rows = CutAtWidestGap(items, true, rowGap);
+  const std::vector<Widgets> columns = CutAtWidestGap(items, false, columnGap);
+  if (rows.size() <= 1 && columns.size() <= 1) {
+    // Nothing to cut: top to bottom, then left to right.
+    Widgets sorted = items;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const QWidget* a, const QWidget* b) {
+      return std::pair(a->y(), a->x()) < std::pair(b->y(), b->x());
+    });
+    for (QWidget* w : sorted) take(w);
+    return;
+  }
+  const bool byRows = rows.size() > 1 && (columns.size() <= 1 || rowGap >= columnGap);
+  for (const Widgets& part : byRows ? rows : columns) ReadingOrder(part, inside, out);
+}
+
+void SetVisualTabOrder(const std::vector<std::pair<QWidget*, ControlKind>>& placed) {
+  // Each control belongs to the smallest group box around its top left.
+  std::map<QWidget*, Widgets> inside;
+  Widgets top;
+  for (auto [w, kind] : placed) {
+    QWidget* owner = nullptr;
+    for (auto [g, gkind] : placed) {
+      if (g == w || gkind != ControlKind::GroupBox || !g->geometry().contains(w->geometry().topLeft())) continue;
+      const auto area = [](const QWidget* x) { return x->width() * x->height(); };
+      if (!owner || area(g) < area(owner)) owner = g;
+    }
+    if (owner) inside[owner].push_back(w);
+    else top.push_back(w);
+  }
+  Widgets ordered;
+  ReadingOrder(top, inside, ordered);
+  // A control that takes no focus itself (the address field) passes it to
+  // its parts.
+  Widgets chain;
+  for (QWidget* w : ordered) {
+    if (w->focusPolicy() & Qt::TabFocus) {
+      chain.push_back(w);
+      continue;
+    }
+    for (QWidget* part : w->findChildren<QWidget*>())
+      if (part->focusPolicy() & Qt::TabFocus) chain.push_back(part);
+  }
+  for (std::size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
 }  // namespace
+
+QString WithoutMnemonic(const QString& text) {
+  QString plain;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] == QLatin1Char('&') && i + 1 < text.size()) ++i;
+    plain += text[i];
+  }
+  return plain;
+}
 
 void WidgetControls::Register(int id, QWidget* widget, ControlKind kind, bool sorted, QButtonGroup* group) {
   controls_.emplace(id, Entry{widget, kind, sorted, group});  // the first static label keeps the id
@@ -136,7 +319,7 @@ QString WidgetControls::Text(int id) const {
   if (auto* le = qobject_cast<QLineEdit*>(w)) return le->text();
   if (auto* cb = qobject_cast<QComboBox*>(w)) return cb->currentText();
   if (auto* ip = dynamic_cast<IpAddressEdit*>(w)) return ip->text();
-  if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
+  if (auto* b = qobject_cast<QAbstractButton*>(w)) return WithoutMnemonic(b->text());
   if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
   if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
   return {};
@@ -146,8 +329,10 @@ void WidgetControls::SetText(int id, const QString& text) {
   const Entry* e = find(id);
   if (!e) return;
   QWidget* w = e->widget;
-  if (auto* le = qobject_cast<QLineEdit*>(w)) le->setText(text);
-  else if (auto* cb = qobject_cast<QComboBox*>(w)) {
+  if (auto* le = qobject_cast<QLineEdit*>(w)) {
+    le->setText(text);
+    le->setCursorPosition(0);  // a value longer than its box shows its start
+  } else if (auto* cb = qobject_cast<QComboBox*>(w)) {
     if (cb->isEditable()) cb->setEditText(text);
   } else if (auto* ip = dynamic_cast<IpAddressEdit*>(w)) ip->setText(text);
   else if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(text);
@@ -287,22 +472,42 @@ QSize DialogPixelSize(const DialogTemplate& dialog) {
   return QSize(u.toPixelsX(dialog.width), u.toPixelsY(dialog.height));
 }
 
+QRect ControlsExtent(const DialogTemplate& dialog, const DialogUnits& u) {
+  // A closed drop-down is about as tall as an edit; its template height
+  // counts the open list.
+  constexpr int kClosedComboUnits = 14;
+  int left = dialog.width, top = dialog.height, right = 0, bottom = 0;
+  for (const ControlTemplate& c : dialog.controls) {
+    const bool combo = c.kind == ControlKind::ComboEdit || c.kind == ControlKind::ComboList;
+    left = std::min(left, c.x);
+    top = std::min(top, c.y);
+    right = std::max(right, c.x + c.w);
+    bottom = std::max(bottom, c.y + (combo ? std::min(c.h, kClosedComboUnits) : c.h));
+  }
+  // The frame of a group box or the edge of a button needs a pixel more.
+  return QRect(QPoint(u.toPixelsX(left), int(top * u.charHeight / 8.0 + 0.5)),
+               QPoint(u.toPixelsX(right), u.toPixelsY(bottom)));
+}
+
 void BuildDialog(const DialogTemplate& dialog, QWidget* parent, WidgetControls& controls) {
   const DialogUnits u = UnitsForFont(dialog.fontPoints);
   // Our fonts run wider and taller than the ones the templates were laid out
-  // for; a page larger than the room it is given is shrunk as a whole, type
-  // included, rather than cut off at the tab's edge.
+  // for. A page is built at full size when its controls fit the room it is
+  // given (the empty margin of a template may run past it); one whose
+  // controls would not is shrunk as a whole, type included, rather than cut
+  // off at the tab's edge.
   double scale = 1.0;
   const QSize room = parent->size();
-  const QSize natural = DialogPixelSize(dialog);
-  if (room.width() > 0 && room.height() > 0 && natural.width() > 0 && natural.height() > 0)
-    scale = std::min({1.0, double(room.width()) / natural.width(), double(room.height()) / natural.height()});
+  const QRect extent = ControlsExtent(dialog, u);
+  if (room.width() > 0 && room.height() > 0 && extent.right() > 0 && extent.bottom() > 0)
+    scale = std::min({1.0, double(room.width()) / (extent.right() + 1), double(room.height()) / (extent.bottom() + 1)});
   auto px = [&](int units) { return int(units * u.avgCharWidth * scale / 4 + 0.5); };
   auto py = [&](int units) { return int(units * u.charHeight * scale / 8 + 0.5); };
   QFont font = parent->font();
   font.setPointSizeF(dialog.fontPoints * scale);
   QButtonGroup* group = nullptr;
   std::vector<std::pair<QWidget*, ControlKind>> placed;
+  const std::map<int, char16_t> mnemonics = MnemonicLetters(dialog.id);
   for (const ControlTemplate& c : dialog.controls) {
     const QString caption = QString::fromUtf8(c.caption);
     QWidget* w = nullptr;
@@ -323,7 +528,8 @@ void BuildDialog(const DialogTemplate& dialog, QWidget* parent, WidgetControls& 
       case ControlKind::PushButton: {
         // Enter in an edit or a list must not press a button: inside a
         // dialog every push button would otherwise become the default one.
-        auto* b = new QPushButton(caption, parent);
+        auto* b = new PageButton(caption, parent);
+        if (auto it = mnemonics.find(c.id); it != mnemonics.end()) SetMnemonic(b, it->second);
         b->setAutoDefault(false);
         b->setDefault(false);
         w = b;
@@ -369,9 +575,12 @@ void BuildDialog(const DialogTemplate& dialog, QWidget* parent, WidgetControls& 
         w = p;
         break;
       }
-      case ControlKind::IpAddress:
-        w = new IpAddressEdit(parent);
+      case ControlKind::IpAddress: {
+        auto* ip = new IpAddressEdit(parent);
+        ip->setLangId(dialog.langId);
+        w = ip;
         break;
+      }
       case ControlKind::Tab:
         continue;  // the main window makes its own tab control
     }
@@ -393,6 +602,7 @@ void BuildDialog(const DialogTemplate& dialog, QWidget* parent, WidgetControls& 
     }
   }
   FitToRoom(parent, placed);
+  SetVisualTabOrder(placed);
 }
 
 }  // namespace deveder

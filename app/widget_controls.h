@@ -48,12 +48,18 @@ class WidgetControls : public ControlModel {
   std::map<int, Entry> controls_;
 };
 
+// A caption as shown, without the "&" that marks its mnemonic letter.
+QString WithoutMnemonic(const QString& text);
+
 // Builds the widgets of a template as children of `parent`, sized by the
-// dialog units of the template's font, and registers them by id.
+// dialog units of the template's font, and registers them by id. Push
+// buttons get mnemonics; the tab order follows the visual order.
 void BuildDialog(const DialogTemplate& dialog, QWidget* parent, WidgetControls& controls);
 
 // Pixel size of a dialog of the template's size in its font.
 QSize DialogPixelSize(const DialogTemplate& dialog);
 DialogUnits UnitsForFont(int points);
+// The pixels a template's controls cover, in the template's coordinates.
+QRect ControlsExtent(const DialogTemplate& dialog, const DialogUnits& units);
 
 }  // namespace deveder

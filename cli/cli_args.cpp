@@ -85,6 +85,7 @@ std::string ParseCommandLine(const std::vector<std::string>& argv, const PortLis
       const long b = std::strtol(v.c_str(), &end, 10);
       if (v.empty() || *end || b <= 0 || b > 4000000) return "bad --baud value: " + v;
       out.options.baud = static_cast<int>(b);
+      out.options.baudGiven = true;
     } else if (a == "--reply-wait") {
       char* end = nullptr;
       const long ms = std::strtol(v.c_str(), &end, 10);

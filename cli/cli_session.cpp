@@ -199,11 +199,7 @@ void Session::CheckSignals() {
 void Session::RecordExchanges() {
   SetPortTraceHook([this](bool sent, const char* bytes, int count) {
     if (traceHook_) traceHook_(sent, bytes, count);
-    const std::string chunk(bytes, static_cast<std::size_t>(std::max(count, 0)));
-    // A send after a reply starts the next exchange; bytes before any send
-    // were not asked for.
-    if (exchanges_.empty() || (sent && !exchanges_.back().received.empty())) exchanges_.push_back({});
-    (sent ? exchanges_.back().sent : exchanges_.back().received) += chunk;
+    AddTraffic(exchanges_, sent, bytes, count);
   });
 }
 
@@ -270,6 +266,7 @@ LinkChoice Session::Link() const {
   link.portPath = QString::fromStdString(port_);
   link.baud = options_.baud;
   link.serial = options_.serial;
+  if (options_.baudGiven) link.lineBaud = static_cast<std::uint32_t>(options_.baud);
   if (options_.replyWaitMs > 0) link.firstByte = milliseconds(options_.replyWaitMs);
   return link;
 }

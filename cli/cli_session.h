@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/output_file.h"
+#include "pages/core/exchanges.h"
 #include "pages/core/memory_controls.h"
 #include "pages/core/page_logic.h"
 
@@ -69,6 +70,7 @@ struct Options {
   std::string port;  // empty: the first entry of the port walk
   bool serial = false;
   int baud = 9600;
+  bool baudGiven = false;  // --baud: the line speed of every action, not only the firmware's
   int replyWaitMs = 0;  // 0: the transport's own first-byte wait
   int lang = 0;  // 0: from the locale
   std::string traceFile;
@@ -92,10 +94,7 @@ class Session {
   PrinterInfo& Printer() { return printer_; }
   const PrinterInfo& Printer() const { return printer_; }
   // One request as sent and the bytes that came back before the next.
-  struct Exchange {
-    std::string sent;
-    std::string received;
-  };
+  using Exchange = deveder::Exchange;
   // From now on, Ctrl-C and SIGTERM end every wait of the port layer: the
   // action stops, its port is closed (its line settings given back), `state`
   // says what the printer may hold now, and the run ends with 130 or 143.

@@ -14,7 +14,9 @@
 #include "pages/core/write_values.h"
 #include "pages/font/font_page.h"
 #include "pages/test/test_page.h"
+#include "protocol/text_codec.h"
 #include "resources/strings.h"
+#include "resources/window_texts.h"
 
 namespace deveder::cli {
 
@@ -100,8 +102,7 @@ int CmdFont(Session& session, const Args& args) {
   auto page = session.Open(std::make_unique<FontPage>(), "font");
   CliControls* controls = page->controls.get();
   session.CatchSignals([controls] {
-    return "The printer may hold part of the font (" + std::to_string(std::max(0, controls->LastProgress())) +
-           " % sent): download it again before printing with it.";
+    return FontInterruptedAdvice(std::max(0, controls->LastProgress()), kLangEnglish).toStdString();
   });
   page->controls->SetDownloadSize(FileSize(file));
   page->controls->SetCurrentIndex(kFontKindList, kind);
@@ -116,9 +117,7 @@ int CmdFirmware(Session& session, const Args& args) {
   auto page = session.Open(std::make_unique<FirmwarePage>(), "firmware");
   CliControls* controls = page->controls.get();
   session.CatchSignals([controls] {
-    return "The printer may be mid-download with part of a new image (" +
-           std::to_string(std::max(0, controls->LastProgress())) +
-           " % sent): it may not start normally until a download completes; run the download again.";
+    return FirmwareInterruptedAdvice(std::max(0, controls->LastProgress()), kLangEnglish).toStdString();
   });
   const long long size = FileSize(file);
   page->controls->SetDownloadSize(size);

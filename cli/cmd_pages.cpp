@@ -86,34 +86,20 @@ int PressAndSay(Session& session, Session::Page& page, int button, int okString)
   return rc;
 }
 
-// Bytes as a quoted text: printable ASCII as it is, the rest escaped.
-std::string Escaped(const std::string& bytes) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out = "\"";
-  for (unsigned char c : bytes) {
-    if (c == '"' || c == '\\') out += {'\\', static_cast<char>(c)};
-    else if (c == '\r') out += "\\r";
-    else if (c == '\n') out += "\\n";
-    else if (c >= 0x20 && c < 0x7F) out += static_cast<char>(c);
-    else out += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
-  }
-  return out + "\"";
-}
-
 // The values, and beside them each request of the Read as sent and the
 // printer's answer as it came (for a support ticket).
 std::string WithReplies(const std::string& values, bool json, const std::vector<Session::Exchange>& exchanges) {
   if (json) {
     QJsonArray list;
     for (const Session::Exchange& x : exchanges)
-      list.append(QJsonObject{{QStringLiteral("sent"), QString::fromStdString(Escaped(x.sent))},
-                              {QStringLiteral("received"), QString::fromStdString(Escaped(x.received))}});
+      list.append(QJsonObject{{QStringLiteral("sent"), QString::fromStdString(EscapedBytes(x.sent))},
+                              {QStringLiteral("received"), QString::fromStdString(EscapedBytes(x.received))}});
     QJsonObject all{{QStringLiteral("values"), QJsonDocument::fromJson(QByteArray::fromStdString(values)).object()},
                     {QStringLiteral("replies"), list}};
     return QJsonDocument(all).toJson(QJsonDocument::Indented).toStdString();
   }
   std::string out = values + "\nreplies (sent -> received):\n";
-  for (const Session::Exchange& x : exchanges) out += Escaped(x.sent) + " -> " + Escaped(x.received) + "\n";
+  for (const Session::Exchange& x : exchanges) out += EscapedBytes(x.sent) + " -> " + EscapedBytes(x.received) + "\n";
   return out;
 }
 

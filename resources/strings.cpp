@@ -6,13 +6,7 @@ namespace deveder {
 
 namespace {
 
-struct StringRow {
-  int id;
-  const char* en;
-  const char* zh;
-};
-
-constexpr StringRow kStrings[] = {
+constexpr TextRow<int> kStrings[] = {
     {143, "COMM", "通信设定"},
     {144, "BT SETUP", "蓝牙配置"},
     {145, "FONT", "字体下载"},
@@ -32,11 +26,7 @@ constexpr StringRow kStrings[] = {
 
 }  // namespace
 
-QString LoadString(int id, int langId) {
-  for (const StringRow& row : kStrings)
-    if (row.id == id) return QString::fromUtf8(langId == kLangChinese ? row.zh : row.en);
-  return {};
-}
+QString LoadString(int id, int langId) { return TextOf(kStrings, id, langId); }
 
 QString ProgramTitle(int langId) {
   return QString::fromUtf8(langId == kLangChinese ? "Zivuvo机工具 V1.05.210518" : "DividiVidi  V1.05.210518");

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QString>
+#include <cstddef>
+
+#include "protocol/text_codec.h"
 
 namespace deveder {
 
@@ -26,6 +29,20 @@ enum StringId {
 
 // The text of a string-table id in a language (2052 Chinese, else English).
 QString LoadString(int id, int langId);
+
+// A text in both interface languages, and its lookup in a table of them.
+template <typename Id>
+struct TextRow {
+  Id id;
+  const char* en;
+  const char* zh;
+};
+template <typename Id, std::size_t N>
+QString TextOf(const TextRow<Id> (&rows)[N], Id id, int langId) {
+  for (const TextRow<Id>& row : rows)
+    if (row.id == id) return QString::fromUtf8(langId == kLangChinese ? row.zh : row.en);
+  return {};
+}
 
 // Fixed messages, the same in both interface languages.
 inline const QString kMsgConnectionLost = QStringLiteral("打印机连接断开");

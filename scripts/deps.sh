@@ -3,7 +3,7 @@
 # Idempotent: asks apt only for what is missing; uses sudo when not root.
 set -euo pipefail
 want=(cmake ninja-build g++ pkg-config ccache
-      qt6-base-dev libgl-dev
+      qt6-base-dev libgl-dev qt6-translations-l10n
       libgtest-dev libgmock-dev libbenchmark-dev
       fonts-wqy-microhei
       clang libclang-rt-14-dev

@@ -40,7 +40,10 @@ SimStore::SimStore() {
       {"wlan.mode", 2, 25, "1"},
       {"wlan.dhcp", 2, 26, "0"},
       {"wlan.apac", 2, 27, "1"},
-      {"wlan.lip", 2, 28, "192.168.1.120"},
+      // The local address is a loopback one: the address the tool offers
+      // for "ETH" after a WiFi Read of the simulated printer stays on this
+      // machine.
+      {"wlan.lip", 2, 28, "127.0.0.1"},
       {"wlan.mac", 2, 29, "A4:CF:12:3B:5E:90"},
   };
   for (const SimVar& v : catalogue) {

@@ -1,6 +1,8 @@
 #include "pages/core/action_result.h"
 
+#include "link/tcp_connect.h"
 #include "resources/strings.h"
+#include "resources/window_texts.h"
 
 namespace deveder {
 
@@ -22,8 +24,14 @@ ActionResult RefuseWith(PageContext& ctx, const QString& text, const QString& re
 
 ActionResult Lost(PageContext& ctx) {
   const QString text = kMsgConnectionLost;
-  ctx.ui.ShowMessage(text);
-  return ActionResult{ActionOutcome::Lost, 0, text, {}};
+  // The fixed message stays as it is; the line under it names the port and
+  // what to check, in the interface language.
+  const PortKind kind = ParseTcpAddress(ctx.link.portPath.toStdString()) ? PortKind::Network
+                        : ctx.link.serial                                 ? PortKind::Serial
+                                                                          : PortKind::Usb;
+  const QString reason = NoAnswerAdvice(ctx.link.portPath, kind, ctx.langId);
+  ctx.ui.ShowMessageWithReason(text, reason);
+  return ActionResult{ActionOutcome::Lost, 0, text, reason};
 }
 
 }  // namespace deveder

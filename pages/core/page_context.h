@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -32,6 +33,17 @@ class Ui {
   // The same box for news that is no failure (a Write that left values with
   // the printer).
   virtual void ShowNotice(const QString& text) { ShowMessage(text); }
+  // Asks before an action that cannot be undone (restoring the factory
+  // defaults, replacing the firmware); true to go on. A seam that cannot
+  // ask goes on: deveder-cli asks on its own command line (--yes).
+  virtual bool Confirm(const QString& question) {
+    (void)question;
+    return true;
+  }
+  // The user asked the action under way to stop at its next safe point
+  // (the font download between two blocks). A seam that cannot be asked
+  // says no.
+  virtual bool StopRequested() { return false; }
   // Modal box that closes itself about 500 ms after it opened (timer 101).
   virtual void ShowTimedMessage(const QString& text, const QString& caption) = 0;
   // File-open dialog; nullopt when the user cancels. `filter` is the
@@ -44,7 +56,10 @@ class Ui {
 // the action.
 struct LinkChoice {
   QString portPath;  // the port box's text
-  int baud = 9600;   // the baud value (firmware download only)
+  int baud = 9600;   // the baud value (the firmware download's first speed)
+  // The line speed every action sets on a serial port before its first
+  // byte, when the user chose one for that port; 0: the port's own.
+  std::uint32_t lineBaud = 0;
   // The port type is the serial port: a pause after each line, the serial
   // reply silence on a terminal, the XOR firmware framing.
   bool serial = false;

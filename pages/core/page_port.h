@@ -7,7 +7,8 @@
 namespace deveder {
 
 // Opens the link the communication page chose (the path in the file
-// system's encoding), in its port type and with its reply timing.
+// system's encoding), in its port type and with its reply timing; a serial
+// line is set to the line speed chosen for it, if any.
 OpenResult OpenPageLink(const PageContext& ctx);
 
 // Runs an action unless one of the same page is already under way (a click

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -13,6 +14,7 @@
 #include "pages/core/page_port.h"
 #include "protocol/firmware_packets.h"
 #include "resources/strings.h"
+#include "resources/window_texts.h"
 #include "pages/core/port_cause.h"
 
 namespace deveder {
@@ -190,6 +192,13 @@ ActionResult FirmwarePage::DownloadFirmware(PageContext& ctx) {
   // or numbered, and is refused before the printer hears of it.
   if (file.size() > kLargestImage) return refuse(kStrCantOpenPrinter);
   const std::uint32_t size = static_cast<std::uint32_t>(file.size());
+  // An empty file is no image; a printer told to expect one would be left
+  // waiting for a firmware that never comes.
+  if (size == 0) return RefuseWith(ctx, LoadWindowText(WindowText::EmptyFirmware, ctx.langId));
+  if (!ctx.ui.Confirm(LoadWindowText(WindowText::ConfirmFirmware, ctx.langId)
+                          .arg(info.fileName(), QLocale(QLocale::English).toString(qint64{size}),
+                               NamePrinter(ctx.printer.modelName, ctx.link.portPath, ctx.langId))))
+    return ActionResult{ActionOutcome::Refused, 0, {}, {}};
 
   std::uint8_t packet[kPacketBufferSize];
   OpenResult port = OpenPageLink(ctx);
@@ -202,9 +211,13 @@ ActionResult FirmwarePage::DownloadFirmware(PageContext& ctx) {
   port.link.reset();
   file.close();
   if (failure == 0) return Succeeded();
-  ActionResult r = refuse(failure);
-  // Once the printer has heard of the image, a failure leaves it mid-update.
-  if (failure == kStrCommunicateFail) r.outcome = ActionOutcome::Lost;
+  if (failure != kStrCommunicateFail) return refuse(failure);
+  // Once the printer has heard of the image, a failure leaves it mid-update:
+  // the message says what it may hold and what to do.
+  ActionResult r = RefuseWith(ctx, LoadString(failure, ctx.langId),
+                              FirmwareInterruptedAdvice(std::max(0, ctx.controls.Progress(kFirmwareProgressBar)), ctx.langId));
+  r.messageId = failure;
+  r.outcome = ActionOutcome::Lost;
   return r;
 }
 

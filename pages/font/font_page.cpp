@@ -13,6 +13,7 @@
 #include "protocol/command_line.h"
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
+#include "resources/window_texts.h"
 #include "pages/core/port_cause.h"
 
 namespace deveder {
@@ -144,6 +145,14 @@ ActionResult FontPage::DownloadFontFile(PageContext& ctx) {
   controls.SetVisible(kFontProgressBar, true);
   qint64 remaining = size;
   while (remaining > 0) {
+    // Between two blocks the user may stop the download (closing the
+    // window): the printer then holds part of the file, and is told so.
+    if (remaining < size && ctx.ui.StopRequested()) {
+      const int sent = static_cast<int>((size - remaining) * 100 / size);
+      port.link.reset();
+      file.close();
+      return RefuseWith(ctx, LoadWindowText(WindowText::FontStopped, ctx.langId), FontInterruptedAdvice(sent, ctx.langId));
+    }
     const int chunk = static_cast<int>(std::min<qint64>(remaining, kFontChunkBytes));
     // A file that shrank or cannot be read any more would leave stale bytes
     // in the buffer: stop rather than send them.

@@ -1,5 +1,7 @@
 #include "pages/test/test_page.h"
 
+#include "resources/window_texts.h"
+
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -90,8 +92,15 @@ bool WriteJobAndWait(Link& link, const void* bytes, int length, const TestPageTi
 ControlResult TestPage::OnControl(int id, ControlEvent event, PageContext& ctx) {
   if (event != ControlEvent::Clicked) return ControlResult::Unhandled();
   if (id == kTestDemoPrintButton) return ControlResult::Ran(RunSamplePrint(ctx));
-  if (const TestCommand* command = FindTestCommand(id)) return ControlResult::Ran(SendTestCommand(*command, ctx));
-  return ControlResult::Unhandled();
+  const TestCommand* command = FindTestCommand(id);
+  if (!command) return ControlResult::Unhandled();
+  // Nothing is sent unless the user says so: the printer's settings cannot
+  // be had back.
+  if (id == kTestFactoryDefaultButton &&
+      !ctx.ui.Confirm(LoadWindowText(WindowText::ConfirmFactoryDefault, ctx.langId)
+                          .arg(NamePrinter(ctx.printer.modelName, ctx.link.portPath, ctx.langId))))
+    return ControlResult::Handled();
+  return ControlResult::Ran(SendTestCommand(*command, ctx));
 }
 
 ActionResult TestPage::SendTestCommand(const TestCommand& command, PageContext& ctx) {

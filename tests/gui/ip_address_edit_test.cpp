@@ -5,9 +5,11 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
+#include "app/app.h"
 #include "app/ip_address_edit.h"
 #include "gui/gui_app.h"
 #include "pages/core/ip_text.h"
+#include "protocol/text_codec.h"
 
 using namespace deveder;
 
@@ -55,11 +57,16 @@ TEST_F(IpEditFixture, ThreeDigitsMoveOnAndADotOnABlankOctetStays) {
 }
 
 TEST_F(IpEditFixture, AnOctetNeverPassesTwoHundredFiftyFive) {
+  QStringList refused;
+  edit.setRefusal([&](const QString& typed) { refused << typed; });
   Type(edit, QStringLiteral("300.256.999.1"));
   for (int i = 0; i < 3; ++i) EXPECT_LE(edit.octet(i)->text().toInt(), 255) << i;
   const QStringList parts = edit.text().split(QLatin1Char('.'));
   ASSERT_EQ(parts.size(), 4);
   for (const QString& p : parts) EXPECT_LE(p.toInt(), 255);
+  // Each keystroke past 255 is refused, and the octet keeps what it held.
+  EXPECT_EQ(refused, (QStringList{"300", "256", "999"}));
+  EXPECT_EQ(edit.text(), QStringLiteral("30.25.99.1"));
 }
 
 TEST_F(IpEditFixture, BlankFieldHasAnEmptyTextAndBadTextsBlankIt) {
@@ -84,3 +91,12 @@ TEST(IpText, JoinClampsAndNormalizeRoundTrips) {
 }
 
 }  // namespace
+
+TEST(QtTexts, TheChineseInterfaceHasQtsOwnButtonsInChinese) {
+  tst::App();
+  QTranslator english, chinese;
+  EXPECT_FALSE(InstallQtTranslations(kLangEnglish, english));
+  ASSERT_TRUE(InstallQtTranslations(kLangChinese, chinese)) << "qt6-translations-l10n missing?";
+  EXPECT_NE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
+  QCoreApplication::removeTranslator(&chinese);
+}

@@ -3,8 +3,14 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTabBar>
+#include <QTest>
+#include <QRegularExpression>
 #include <QTimer>
+#include <cstdio>
 
 #include "app/app.h"
 #include "app/main_window.h"
@@ -39,10 +45,13 @@ class CountingPage : public PageLogic {
   int DialogId() const override { return id_; }
   ControlResult OnControl(int, ControlEvent, PageContext&) override { return ControlResult::Unhandled(); }
   bool NeedsRead() const override { return !readOnce_; }
-  ActionResult Read(PageContext&) override {
+  ActionResult Read(PageContext& ctx) override {
     ++log_.reads[index_];
-    if (!log_.fail) readOnce_ = true;
-    return {};
+    if (log_.fail) return ActionResult{ActionOutcome::Lost, 0, QStringLiteral("打印机连接断开"), QStringLiteral("no answer")};
+    readOnce_ = true;
+    std::snprintf(ctx.printer.modelName, sizeof ctx.printer.modelName, "TQ250L");
+    ctx.printer.namedFormFlag = kNamedFormFlag;
+    return Succeeded(152, QStringLiteral("Read OK"));
   }
 
  private:
@@ -89,14 +98,14 @@ TEST(MainWindow, TitlesAndTabsInBothLanguages) {
   EXPECT_LT(en->height(), zh->height() + 1);
 }
 
-TEST(MainWindow, OnePageVisibleAtATimeTwentyPixelsBelowTheClientTop) {
+TEST(MainWindow, OnePageVisibleAtATimeTwentyPixelsBelowTheTabControlsTop) {
   ReadLog log;
   auto w = MakeWindow(kLangEnglish, log);
   w->show();
-  const int clientTop = w->Tabs()->ClientRect().top();
   for (int i = 0; i < kPageCount; ++i) {
     EXPECT_EQ(w->Page(i)->parentWidget(), w->Tabs());
-    EXPECT_EQ(w->Page(i)->geometry().top(), clientTop + 20);
+    EXPECT_EQ(w->Page(i)->geometry().top(), 20);  // at 96 DPI
+    EXPECT_EQ(w->Page(i)->geometry().bottom(), w->Page(0)->geometry().bottom());
   }
   EXPECT_NE(dynamic_cast<TABComm*>(w->Page(0)), nullptr);
   EXPECT_NE(dynamic_cast<CTabSetup*>(w->Page(1)), nullptr);
@@ -183,4 +192,66 @@ TEST(MainWindow, TimedMessageClosesItselfAndALaterTickClosesNothingElse) {
   wait.start();
   while (wait.elapsed() < 700) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   EXPECT_TRUE(other.isVisible());
+}
+
+TEST(MainWindow, EscAsksWhenAPageHoldsEditsAndWaitsForARunningAction) {
+  ReadLog log;
+  auto w = MakeWindow(kLangEnglish, log);
+  w->show();
+  // Nothing read, nothing to lose: Esc closes at once.
+  QTest::keyClick(w.get(), Qt::Key_Escape);
+  EXPECT_FALSE(w->isVisible());
+  w->show();
+  w->SwitchPage(1);  // read: the page now shows the printer's values
+  auto* edit = qobject_cast<QLineEdit*>(w->Page(1)->Controls().Widget(1026));
+  ASSERT_NE(edit, nullptr);
+  edit->setText(QStringLiteral("40"));
+  QString asked;
+  tst::AnswerNextQuestion(QStringLiteral("Keep open"), asked);
+  QTest::keyClick(w.get(), Qt::Key_Escape);
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_TRUE(asked.contains(QStringLiteral("SETUP"))) << asked.toStdString();
+  // Put back as read: nothing is lost, nothing asked.
+  edit->setText(QString());
+  asked.clear();
+  w->close();
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_TRUE(asked.isEmpty());
+
+  // While an action runs, the close button only says the window closes when
+  // it ends, without waiting for an answer; it closes then.
+  w->show();
+  ASSERT_TRUE(w->BeginAction(w->Page(6), 1045));
+  w->close();
+  EXPECT_TRUE(w->isVisible());
+  ASSERT_NE(w->CloseNotice(), nullptr);
+  EXPECT_TRUE(w->CloseNotice()->text().contains(QStringLiteral("firmware"))) << w->CloseNotice()->text().toStdString();
+  w->EndAction();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !w->isVisible(); }, 2000));
+}
+
+TEST(MainWindow, StatusLineShowsThePrinterAndTheLastResultWithItsTime) {
+  ReadLog log;
+  NoDevices* devices = nullptr;
+  auto w = MakeWindow(kLangEnglish, log, {"/dev/usb/lp0"}, &devices);
+  w->show();
+  EXPECT_EQ(w->StatusPrinter()->toolTip(), "/dev/usb/lp0 · printer not asked yet");
+  w->SwitchPage(1);
+  EXPECT_EQ(w->StatusPrinter()->toolTip(), "TQ250L · /dev/usb/lp0 · named commands");
+  EXPECT_TRUE(QRegularExpression("^Read OK \\d\\d:\\d\\d:\\d\\d$").match(w->StatusResult()->text()).hasMatch())
+      << w->StatusResult()->text().toStdString();
+  // Another printer: not asked yet; the list still names the first one.
+  devices->usb = {"/dev/usb/lp0", "/dev/usb/lp1"};
+  w->TickComm();
+  w->Page(0)->Controls().SetCurrentIndex(1005, 1);  // the user picks the second
+  w->TickComm();
+  EXPECT_EQ(w->StatusPrinter()->toolTip(), "/dev/usb/lp1 · printer not asked yet");
+  EXPECT_EQ(w->PortListText("/dev/usb/lp0"), "/dev/usb/lp0    TQ250L");
+  EXPECT_EQ(w->PortListText("/dev/usb/lp1"), "/dev/usb/lp1");
+  // A failure names the action, its message and keeps the reason at hand.
+  log.fail = true;
+  w->SwitchPage(2);
+  EXPECT_TRUE(w->StatusResult()->text().startsWith(QStringLiteral("BT SETUP: 打印机连接断开 ")))
+      << w->StatusResult()->text().toStdString();
+  EXPECT_EQ(w->StatusResult()->toolTip(), "no answer");
 }

@@ -1,5 +1,6 @@
-// The window's keyboard and its text: Enter in an edit or a list presses no
-// button, and every label and control text fits its rectangle in both
+// The window's keyboard and its text: Enter presses a focused button and no
+// other, every button has a key, Ctrl+Tab turns pages, Tab follows the
+// visual order, and every label and control text fits its rectangle in both
 // languages, at the default font and at 144 DPI.
 #include <gtest/gtest.h>
 
@@ -18,10 +19,14 @@
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOption>
+#include <QShortcut>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <set>
 
 #include "app/app.h"
+#include "app/ip_address_edit.h"
 #include "app/main_window.h"
 #include "gui/gui_app.h"
 #include "protocol/text_codec.h"
@@ -102,8 +107,9 @@ QStringList Cuts(QWidget* page) {
       opt.initFrom(b);
       opt.text = b->text();
       const QRect room = style->subElementRect(QStyle::SE_PushButtonContents, &opt, b);
-      const QSize need(fm.horizontalAdvance(b->text()), fm.height());
-      if (need.width() > room.width() || need.height() > b->height()) cut(w, b->text(), need, room.size());
+      const QString shown = WithoutMnemonic(b->text());
+      const QSize need(fm.horizontalAdvance(shown), fm.height());
+      if (need.width() > room.width() || need.height() > b->height()) cut(w, shown, need, room.size());
     } else if (qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w)) {
       auto* box = static_cast<QAbstractButton*>(w);
       QStyleOptionButton opt;
@@ -176,6 +182,32 @@ QStringList FrameCrossings(QWidget* page) {
   return out;
 }
 
+// Controls of a page shown smaller than their template's font, reaching out
+// of the page or under the tabs.
+QStringList OutOfPlace(CDEVederDlg& w, int index) {
+  QStringList out;
+  PageWidget* page = w.Page(index);
+  const DialogTemplate& tpl = FindDialogTemplate(page->Logic().DialogId(), w.LangId());
+  const QRect tabs = w.Tabs()->Bar()->geometry();
+  for (QWidget* c : page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (c->font().pointSizeF() != tpl.fontPoints)
+      out << QStringLiteral("%1 shrunk to %2 points").arg(Describe(c)).arg(c->font().pointSizeF());
+    if (!page->rect().contains(c->geometry())) out << Describe(c) + QStringLiteral(" reaches out of the page");
+    if (QRect(c->mapTo(w.Tabs(), QPoint(0, 0)), c->size()).intersects(tabs))
+      out << Describe(c) + QStringLiteral(" lies under the tabs");
+    // Each octet of an address field shows "255" whole.
+    if (auto* ip = dynamic_cast<IpAddressEdit*>(c)) {
+      for (int i = 0; i < 4; ++i) {
+        QLineEdit* octet = ip->octet(i);
+        const int need = octet->fontMetrics().horizontalAdvance(QStringLiteral("255"));
+        if (!ip->rect().contains(octet->geometry()) || octet->contentsRect().width() < need)
+          out << QStringLiteral("octet %1 of %2 cut: %3 px for %4").arg(i).arg(Describe(c)).arg(octet->contentsRect().width()).arg(need);
+      }
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 TEST(WindowKeys, EnterInAnEditOrListPressesNoButton) {
@@ -212,6 +244,83 @@ TEST(WindowKeys, EnterInAnEditOrListPressesNoButton) {
   }
 }
 
+TEST(WindowKeys, EnterMnemonicsAndCtrlTabFromAnywhere) {
+  for (int lang : {kLangEnglish, kLangChinese}) {
+    std::vector<std::pair<int, ControlEvent>> log;
+    auto w = MakeWindow(lang, log);
+    w->show();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    for (int i = 1; i < kPageCount; ++i) {
+      w->SwitchPage(i);
+      std::set<QString> keys;
+      for (QPushButton* b : w->Page(i)->findChildren<QPushButton*>()) {
+        // Enter on the focused button presses it.
+        log.clear();
+        b->setFocus();
+        QTest::keyClick(b, Qt::Key_Return);
+        ASSERT_EQ(log.size(), 1u) << b->text().toStdString();
+        EXPECT_EQ(log.front().second, ControlEvent::Clicked);
+        // Every button has a key of its own on its page: its underlined
+        // letter, or an Alt shortcut named in its tool tip.
+        const qsizetype amp = b->text().indexOf(QLatin1Char('&'));
+        const QString key = amp >= 0 ? b->text().mid(amp + 1, 1).toUpper() : b->toolTip().mid(4);
+        EXPECT_TRUE(amp >= 0 || (b->toolTip().startsWith("Alt+") && b->findChild<QShortcut*>())) << b->text().toStdString();
+        EXPECT_TRUE(keys.insert(key).second) << "Alt+" << key.toStdString() << " twice on page " << i;
+        if (i != 5) continue;  // pressing takes a tenth of a second: the test page's eight
+        log.clear();
+        QTest::keyClick(w.get(), key.at(0).toLatin1(), Qt::AltModifier);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !log.empty(); }, 2000)) << "Alt+" << key.toStdString();
+      }
+    }
+    // Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDn and Ctrl+PgUp turn pages from
+    // inside a page, wrapping at both ends.
+    w->SwitchPage(6);
+    w->Page(6)->findChild<QLineEdit*>()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(w->CurrentPage(), 0);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(w->CurrentPage(), 6);
+    w->SwitchPage(3);
+    w->Page(3)->findChild<QLineEdit*>()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(w->CurrentPage(), 4);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageUp, Qt::ControlModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(w->CurrentPage(), 2);
+  }
+}
+
+TEST(WindowKeys, TabFollowsTheVisualOrder) {
+  std::vector<std::pair<int, ControlEvent>> log;
+  auto w = MakeWindow(kLangEnglish, log);
+  w->show();
+  w->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+  // The communication page: the port type, the baud box beside it (serial
+  // ports only), then the port box below.
+  WidgetControls& comm = w->Page(0)->Controls();
+  comm.SetCurrentIndex(kPortTypeBox, 1);
+  w->Page(0)->RunControl(kPortTypeBox, ControlEvent::SelectionChanged);
+  comm.Widget(kPortTypeBox)->setFocus();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), comm.Widget(kBaudBox));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), comm.Widget(kPortBox));
+  // The test page: the three rows of the upper block column by column, then
+  // the lower row.
+  w->SwitchPage(5);
+  WidgetControls& test = w->Page(5)->Controls();
+  test.Widget(1015)->setFocus();
+  std::vector<int> order;
+  for (int i = 0; i < 7; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    for (int id : {1015, 1064, 1104, 1066, 1068, 1069, 1106, 1065})
+      if (QApplication::focusWidget() == test.Widget(id)) order.push_back(id);
+  }
+  EXPECT_EQ(order, (std::vector<int>{1064, 1104, 1068, 1069, 1106, 1066, 1065}));
+}
+
 TEST(WindowFit, EveryTextFitsItsRectangleInBothLanguages) {
   App();
   if (const char* dpi = std::getenv("DEVEDER_FIT_DPI")) {
@@ -222,10 +331,20 @@ TEST(WindowFit, EveryTextFitsItsRectangleInBothLanguages) {
     if (only && std::atoi(only) != lang) continue;
     std::vector<std::pair<int, ControlEvent>> log;
     auto w = MakeWindow(lang, log);
+    w->show();
     // The tool's own pages fill lists of their own when they are created.
     CDEVederDlg tool(lang, std::make_unique<NoDevices>(), MakeToolPages());
+    // The status line lies under the tab control, inside the window, one
+    // line of its font high.
+    for (QLabel* line : {w->StatusPrinter(), w->StatusResult()}) {
+      EXPECT_TRUE(w->rect().contains(line->geometry())) << Describe(line).toStdString();
+      EXPECT_GT(line->y(), w->Tabs()->geometry().bottom()) << Describe(line).toStdString();
+      EXPECT_GE(line->contentsRect().height(), line->fontMetrics().height()) << Describe(line).toStdString();
+    }
     for (int i = 0; i < kPageCount; ++i) {
-      const QStringList cuts = Cuts(w->Page(i)) + FrameCrossings(w->Page(i)) + OpenListCuts(tool.Page(i));
+      w->SwitchPage(i);  // laid out as shown
+      const QStringList cuts =
+          Cuts(w->Page(i)) + FrameCrossings(w->Page(i)) + OpenListCuts(tool.Page(i)) + OutOfPlace(*w, i);
       EXPECT_TRUE(cuts.isEmpty()) << "page " << i << ", language " << lang << ", font "
                                   << w->Page(i)->font().toString().toStdString() << ":\n  "
                                   << cuts.join(QStringLiteral("\n  ")).toStdString();
@@ -292,14 +411,31 @@ TEST(WindowMessages, AnOpenFailureShowsItsReasonUnderTheMessage) {
   auto w = MakeWindow(kLangEnglish, log);
   w->show();
   QString text, reason;
+  bool pathWhole = false;
+  const QString path = QStringLiteral("/dev/serial/by-id/usb-Prolific_Technology_Inc._USB-Serial_Controller_D-if00-port0");
   QTimer::singleShot(0, [&] {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
       text = box->text();
       reason = box->informativeText();
+      // The path is not broken over two lines.
+      for (QLabel* l : box->findChildren<QLabel*>())
+        if (l->text() == reason) pathWhole = l->width() >= l->fontMetrics().horizontalAdvance(path);
       box->accept();
     }
   });
-  w->Page(1)->ShowMessageWithReason(QStringLiteral("Unconnect Printer"), QStringLiteral("No such device: /dev/usb/lp0"));
+  w->Page(1)->ShowMessageWithReason(QStringLiteral("Unconnect Printer"), QStringLiteral("No such device: ") + path);
   EXPECT_EQ(text, "Unconnect Printer");
-  EXPECT_EQ(reason, "No such device: /dev/usb/lp0");
+  EXPECT_EQ(reason, QStringLiteral("No such device: ") + path);
+  EXPECT_TRUE(pathWhole);
+}
+
+TEST(WindowFit, ALongValueShowsItsStart) {
+  std::vector<std::pair<int, ControlEvent>> log;
+  auto w = MakeWindow(kLangEnglish, log);
+  w->show();
+  w->SwitchPage(1);
+  auto* mdl = qobject_cast<QLineEdit*>(w->Page(1)->Controls().Widget(1089));
+  ASSERT_NE(mdl, nullptr);
+  w->Page(1)->Controls().SetText(1089, QStringLiteral("TQ250L Label Printer, 203 dpi, cutter and peeler, firmware 2.31"));
+  EXPECT_LT(mdl->inputMethodQuery(Qt::ImCursorRectangle).toRect().left(), mdl->width() / 4);
 }

@@ -256,4 +256,32 @@ TEST(PageValues, OpenFailuresSayWhyBelowTheirMessage) {
   EXPECT_EQ(rig.ui.reasons.back(), QStringLiteral("端口路径不是设备（是文件夹）"));
 }
 
+// "打印机连接断开" stays as it is; the line under it names the port and what
+// to check for its kind, in the interface language.
+TEST(PageValues, ALostPrinterIsExplainedBelowTheFixedMessage) {
+  PageRig rig(PageKind::Settings, kLangEnglish);
+  const struct {
+    const char* port;
+    bool serial;
+    int lang;
+    const char* check;
+  } cases[] = {{"/dev/usb/lp0", false, kLangEnglish, "USB cable"},
+               {"/dev/ttyUSB0", true, kLangEnglish, "BaudRate box"},
+               {"/dev/ttyUSB0", true, kLangChinese, "波特率"},
+               {"192.168.1.50:9100", false, kLangEnglish, "address and port"}};
+  for (const auto& c : cases) {
+    rig.ctx.link.portPath = QString::fromUtf8(c.port);
+    rig.ctx.link.serial = c.serial;
+    rig.ctx.langId = c.lang;
+    rig.ui.messages.clear();
+    rig.ui.reasons.clear();
+    const ActionResult r = Lost(rig.ctx);
+    EXPECT_EQ(rig.ui.messages, std::vector<QString>{QStringLiteral("打印机连接断开")});
+    ASSERT_EQ(rig.ui.reasons.size(), 1u);
+    EXPECT_EQ(r.reason, rig.ui.reasons.front());
+    EXPECT_TRUE(r.reason.contains(QString::fromUtf8(c.port)) && r.reason.contains(QString::fromUtf8(c.check)))
+        << r.reason.toStdString();
+  }
+}
+
 }  // namespace
