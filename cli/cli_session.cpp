@@ -221,6 +221,13 @@ int Session::RequirePort() {
   if (!options_.traceFile.empty()) {
     if (int rc = OpenTrace()) return rc;
   }
+  // Every action on the port stops the same way on Ctrl-C or SIGTERM; a
+  // download or a restore says more precisely what the printer holds.
+  if (signalFd_ < 0)
+    CatchSignals([] {
+      return std::string("The printer holds what reached it before the stop: a Write or a test may have gone "
+                         "out in part; read the page again to see what it holds.");
+    });
   return kExitOk;
 }
 

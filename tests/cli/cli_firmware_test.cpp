@@ -121,4 +121,36 @@ TEST(CliFirmware, CtrlCDuringADownloadClosesThePortAndSaysWhereItStopped) {
   }
 }
 
+// Every other action on the port stops the same way: a Read of a slow
+// printer, a backup.
+TEST(CliSignals, CtrlCDuringAReadOrABackupClosesThePortAndSaysSo) {
+  QTemporaryDir dir;
+  const QStringList actions[] = {{"settings", "read"}, {"backup", dir.filePath(QStringLiteral("b.json"))}};
+  for (const QStringList& action : actions) {
+    sim::Options o;
+    o.faults.replyDelayMs = 300;
+    sim::PrinterSim printer(o);
+    ASSERT_TRUE(printer.Start());
+    const int fd = ::open(printer.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    termios before{};
+    ASSERT_EQ(tcgetattr(fd, &before), 0);
+    QProcess p;
+    p.start(QStringLiteral(DEVEDER_CLI_PATH), PortArgs(printer) + "--serial" + action);
+    ASSERT_TRUE(p.waitForStarted(5000));
+    ASSERT_TRUE(printer.WaitFor([&] { return printer.BytesReceived() > 30; }, 10000));
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(2000)) << action.join(' ').toStdString();
+    EXPECT_EQ(p.exitCode(), 130);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("the port is closed and its line settings given back"))) << err.toStdString();
+    EXPECT_FALSE(err.contains(kMsgConnectionLost)) << "the stop is the news, not a lost printer";
+    termios after{};
+    ASSERT_EQ(tcgetattr(fd, &after), 0);
+    EXPECT_TRUE(SameLine(before, after));
+    ::close(fd);
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("b.json"))));
+  }
+}
+
 }  // namespace
