@@ -415,10 +415,39 @@ class Doctor {
       Fail("probe", path, "the printer went away during the model probe", "check the cable and the printer's power");
       return;
     }
+    // A silent serial printer may be set to another speed: the usual ones
+    // are tried in turn (the port's own settings come back when it closes).
+    std::uint32_t foundAt = 0;
+    if (info.modelName[0] == '\0' && port.Kind() == LinkKind::Terminal) {
+      const std::uint32_t was = port.LineSpeed();
+      // A printer at the right speed answers at once; each wrong one costs
+      // a short wait only.
+      ReplyTiming trial = port.Timing();
+      trial.firstByte = std::min<microseconds>(trial.firstByte, milliseconds(300));
+      port.SetTiming(trial);
+      for (std::uint32_t baud : {9600u, 19200u, 38400u, 57600u, 115200u}) {
+        if (baud == was || !port.Configure(baud).ok()) continue;
+        if (ProbePrinterModel(port, buffer, sizeof buffer, info) < 0) break;
+        if (info.modelName[0] != '\0') {
+          foundAt = baud;
+          break;
+        }
+      }
+    }
     if (info.modelName[0] == '\0') {
       Fail("probe", path, "no answer to getvar \"model\"",
-           "switch the printer on; a serial printer must be at the port's speed and use 8 data bits, no parity");
+           port.Kind() == LinkKind::Terminal
+               ? "switch the printer on; none of 9600, 19200, 38400, 57600 and 115200 bit/s got an answer: check "
+                 "the cable and that the printer uses 8 data bits, no parity"
+               : "switch the printer on and check the cable");
       return;
+    }
+    if (foundAt != 0) {
+      Finding& speed = Fail("speed", path,
+                            "the printer answers at " + std::to_string(foundAt) + " bit/s, not at the port's speed",
+                            "choose " + std::to_string(foundAt) + " in the BaudRate box, or give --baud " +
+                                std::to_string(foundAt));
+      speed.data.insert("baud", static_cast<qint64>(foundAt));
     }
     std::vector<std::string> langs;
     for (auto [bit, word] : {std::pair{kLangCpcl, "CPCL"}, {kLangEscpos, "ESCPOS"}, {kLangTspl, "TSPL"}, {kLangZpl, "ZPL"}})

@@ -575,7 +575,7 @@ void PrinterSim::Serve() {
     // Counted after the bytes were handled, so a waiter that sees the count
     // also sees what the bytes caused (log entries, replies).
     const long total = bytesReceived_.load() + n;
-    Feed(buf, static_cast<std::size_t>(n));
+    if (options_.ownBaud == 0 || options_.tcp || LineBaud() == options_.ownBaud) Feed(buf, static_cast<std::size_t>(n));
     bytesReceived_ = total;
     if (f.hangUpAfterBytes >= 0 && total >= f.hangUpAfterBytes) HangUp();
   }

@@ -94,6 +94,9 @@ struct Options {
   std::string linkPath;
   std::string logPath;    // JSON lines, when set
   int paceBaud = 0;       // 0: unpaced
+  // The printer's own line speed: bytes sent at any other speed reach it as
+  // noise and are not understood (0: it understands every speed).
+  std::uint32_t ownBaud = 0;
   Faults faults;
   // A network printer instead: listens on 127.0.0.1 at tcpPort (0: a free
   // port) and serves one connection at a time. A hang-up closes the

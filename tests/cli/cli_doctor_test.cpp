@@ -429,3 +429,22 @@ TEST(CliCause, BusyPortNamesTheProgramHoldingIt) {
                                QString::number(holderPid)))
       << r.err.toStdString();
 }
+
+// A serial printer set to another speed than its port: the doctor finds the
+// speed it answers at and says how to use it.
+TEST(CliDoctor, ASilentSerialPrinterIsTriedAtTheUsualSpeeds) {
+  sim::Options o;
+  o.ownBaud = 57600;
+  sim::PrinterSim printer(o);
+  ASSERT_TRUE(printer.Start());
+  FakeSystem fs;
+  AllGood(fs);
+  const QString port = QString::fromStdString(printer.PortPath());
+  Doctor d = RunDoctor(fs, {"--port", port});
+  const auto speed = d.Of("speed", port);
+  ASSERT_EQ(speed.size(), 1u) << QJsonDocument(d.checks).toJson().toStdString();
+  EXPECT_EQ(speed[0]["baud"].toInt(), 57600);
+  ASSERT_EQ(d.Of("probe", port).size(), 1u);
+  EXPECT_EQ(d.Of("probe", port)[0]["verdict"].toString(), "pass");
+  EXPECT_EQ(d.exitCode, 1);
+}
