@@ -79,7 +79,7 @@ bool TryRunOnce(const SweepAction& action, long hangUpAfter, SweepRun& result) {
   long last = -1;
   for (int i = 0; i < 20 && printer.BytesReceived() != last; ++i) {
     last = printer.BytesReceived();
-    printer.WaitFor([&] { return printer.BytesReceived() != last; }, 30);
+    printer.WaitFor([&] { return printer.BytesReceived() != last; }, 10);
   }
   result.bytesOfAction = printer.BytesReceived() - before;
   // The kernel finishes a tty hang-up a moment after the printer's side
