@@ -18,7 +18,7 @@ using Held = std::vector<std::pair<std::string, std::string>>;
 // values into a second page's controls with its Apply function, and
 // compares the controls and the lines each Write would send.
 void ExpectApplyMatchesRead(PageKind kind, int lang, const Held& held, const char* what) {
-  PageRig read(kind, lang);
+  PageRig read(kind, lang, {}, false, ShortTiming(false));
   for (const auto& [name, value] : held) read.Set(name, value);
   ASSERT_TRUE(read.Read()) << what;
 

@@ -104,7 +104,7 @@ std::vector<Case> Cases() {
 TEST(ReadState, WhatTheReadCouldNotShowIsLeftWithThePrinterUntilTheUserChangesIt) {
   for (const Case& k : Cases()) {
     SCOPED_TRACE(k.var + " = " + (k.held ? k.held->substr(0, 20) : "(no answer)"));
-    PageRig rig(k.kind, kLangChinese, {}, false, ShortTiming(false));
+    PageRig rig(k.kind, kLangChinese, {}, false, ShortTiming(false, std::chrono::milliseconds(80)));
     ASSERT_TRUE(rig.Read());  // the controls hold a Read's values already
     if (k.held) {
       rig.Set(k.var, *k.held);
