@@ -178,21 +178,10 @@ BluetoothWritePlan BuildBluetoothWrite(const ControlModel& c, LineForm form, int
 
 ActionResult BluetoothPage::WriteBluetoothSettings(PageContext& ctx) {
   kept_.clear();
-  if (!TextConversionAvailable(ctx.langId)) return RefuseWith(ctx, NoTextConversionMessage(ctx.langId));
-  OpenResult port = OpenPageLink(ctx);
-  if (!port.ok()) return ShowPortOpenFailure(ctx, port);
-  auto stop = [&](const QString& message) {
-    port.link.reset();
-    return RefuseWith(ctx, message);
-  };
-  auto lost = [&] {
-    port.link.reset();
-    return Lost(ctx);
-  };
-  if (!ReadFromThisPrinter(ctx)) {
-    port.link.reset();
-    return Refuse(ctx, kStrPleaseReadFirst);
-  }
+  OpenResult port;
+  if (const std::optional<ActionResult> refused = OpenForWrite(ctx, ReadFromThisPrinter(ctx), port)) return *refused;
+  auto stop = [&](const QString& message) { return CloseAndRefuse(port, ctx, message); };
+  auto lost = [&] { return CloseAndLose(port, ctx); };
   // Every line is built before the first goes out: a field that cannot
   // travel, or is too long for its line, refuses the Update with nothing
   // sent. A field without a value ends it after the lines before it.

@@ -5,6 +5,7 @@
 
 #include "link/link.h"
 #include "link/tcp_connect.h"
+#include "pages/core/page_port.h"
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
 
@@ -122,6 +123,25 @@ QString OpenFailureReason(const OpenResult& open, const std::string& path, int l
                      .arg(why);
   }
   return OpenFailureReason(path, open.err, langId);
+}
+
+std::optional<ActionResult> OpenForWrite(PageContext& ctx, bool readFromThisPrinter, OpenResult& port) {
+  if (!TextConversionAvailable(ctx.langId)) return RefuseWith(ctx, NoTextConversionMessage(ctx.langId));
+  port = OpenPageLink(ctx);
+  if (!port.ok()) return ShowPortOpenFailure(ctx, port);
+  if (readFromThisPrinter) return std::nullopt;
+  port.link.reset();
+  return Refuse(ctx, kStrPleaseReadFirst);
+}
+
+ActionResult CloseAndRefuse(OpenResult& port, PageContext& ctx, const QString& message) {
+  port.link.reset();
+  return RefuseWith(ctx, message);
+}
+
+ActionResult CloseAndLose(OpenResult& port, PageContext& ctx) {
+  port.link.reset();
+  return Lost(ctx);
 }
 
 ActionResult ShowPortOpenFailure(PageContext& ctx, const OpenResult& open) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 #include <string>
 
 #include "link/port_access.h"
@@ -32,5 +33,14 @@ QString OpenFailureReason(const OpenResult& open, const std::string& path, int l
 // Every page action's answer to a port that did not open: string 148 with
 // the reason under it, as the refused result.
 ActionResult ShowPortOpenFailure(PageContext& ctx, const OpenResult& open);
+
+// The start every Write of a reading page shares: the text conversion must
+// run, the port must open, and the page must have been read from the printer
+// attached now. The refusal, shown and with the port closed, or nullopt with
+// `port` open.
+std::optional<ActionResult> OpenForWrite(PageContext& ctx, bool readFromThisPrinter, OpenResult& port);
+// The port is closed before the user is told.
+ActionResult CloseAndRefuse(OpenResult& port, PageContext& ctx, const QString& message);
+ActionResult CloseAndLose(OpenResult& port, PageContext& ctx);
 
 }  // namespace deveder

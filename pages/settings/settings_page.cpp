@@ -68,21 +68,10 @@ ActionResult SettingsPage::OnReadSettings(PageContext& ctx) {
 ActionResult SettingsPage::OnWriteSettings(PageContext& ctx) {
   const int lang = ctx.langId;
   kept_.clear();
-  if (!TextConversionAvailable(lang)) return RefuseWith(ctx, NoTextConversionMessage(lang));
-  OpenResult port = OpenPageLink(ctx);
-  if (!port.ok()) return ShowPortOpenFailure(ctx, port);
-  auto refuse = [&](const QString& message) {
-    port.link.reset();
-    return RefuseWith(ctx, message);
-  };
-  auto lost = [&] {
-    port.link.reset();
-    return Lost(ctx);
-  };
-  if (!ReadFromThisPrinter(ctx)) {
-    port.link.reset();
-    return Refuse(ctx, kStrPleaseReadFirst);
-  }
+  OpenResult port;
+  if (const std::optional<ActionResult> refused = OpenForWrite(ctx, ReadFromThisPrinter(ctx), port)) return *refused;
+  auto refuse = [&](const QString& message) { return CloseAndRefuse(port, ctx, message); };
+  auto lost = [&] { return CloseAndLose(port, ctx); };
 
   // Every line is built before the first goes out, so a value that cannot
   // travel, or is too long for its line, refuses the Write with nothing sent.
