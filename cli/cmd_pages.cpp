@@ -139,8 +139,10 @@ int PageCommand(Session& session, const PageDef& def, const Args& args) {
     auto page = session.Open(def.make(), def.command);
     int rc = ReadPage(session, *page, def);
     if (rc != kExitOk) return rc;
-    const Values values = CurrentValues(session, *page, def);
-    std::string text = json ? ValuesJson(def, values, session.Lang()) : ValuesText(def, values, session.Lang());
+    std::set<std::string> left;
+    const Values values = ReadValues(session, *page, def, left);
+    std::string text =
+        json ? ValuesJson(def, values, session.Lang(), left) : ValuesText(def, values, session.Lang(), left);
     if (replies) text = WithReplies(text, json, session.Exchanges());
     if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
       std::fprintf(stderr, "deveder-cli: cannot write the values to standard output\n");
@@ -191,9 +193,11 @@ int CmdBackup(Session& session, const Args& args) {
     auto page = session.Open(def->make(), def->command);
     int rc = ReadPage(session, *page, *def);
     if (rc != kExitOk) return rc;
-    const Values values = CurrentValues(session, *page, *def);
-    all.insert(QString::fromLatin1(def->jsonKey),
-               QJsonDocument::fromJson(QByteArray::fromStdString(ValuesJson(*def, values, session.Lang()))).object());
+    std::set<std::string> left;
+    const Values values = ReadValues(session, *page, *def, left);
+    all.insert(
+        QString::fromLatin1(def->jsonKey),
+        QJsonDocument::fromJson(QByteArray::fromStdString(ValuesJson(*def, values, session.Lang(), left))).object());
   }
   // Whole or not at all, and the owner's alone: the file holds WiFi
   // passwords and the Bluetooth PIN.
@@ -287,9 +291,11 @@ int CmdVerify(Session& session, const Args& args) {
     const QJsonObject saved = top.value(QString::fromLatin1(def->jsonKey)).toObject();
     auto page = session.Open(def->make(), def->command);
     if (int rc = ReadPage(session, *page, *def)) return rc;
-    const Values now = CurrentValues(session, *page, *def);
+    std::set<std::string> left;
+    const Values now = ReadValues(session, *page, *def, left);
     for (auto it = saved.begin(); it != saved.end(); ++it) {
       const std::string name = it.key().toStdString();
+      if (name == kLeftWithPrinterKey) continue;
       // What the page only shows may change by itself (an address given out
       // by DHCP): it is not compared.
       if (IsShownOnly(*def, name)) continue;
@@ -301,8 +307,8 @@ int CmdVerify(Session& session, const Args& args) {
       if (printer == file) continue;
       ++differences;
       std::printf("%s.%s: file %s, printer %s\n", def->jsonKey, name.c_str(),
-                  file ? ("\"" + Shown(*file, true) + "\"").c_str() : "(not sent)",
-                  printer ? ("\"" + Shown(*printer, true) + "\"").c_str() : "(not sent)");
+                  file ? ("\"" + Shown(*file, true) + "\"").c_str() : "(no answer)",
+                  printer ? ("\"" + Shown(*printer, true) + "\"").c_str() : "(no answer)");
     }
   }
   if (std::fflush(stdout) != 0) {

@@ -1,5 +1,6 @@
 // The three pages the command-line tool reads and writes, by their buttons
 // and their own mapping functions.
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
@@ -49,7 +50,8 @@ const PageDef& SettingsDef() {
       },
       [](ControlModel& c, std::string_view var, const QString& value, int lang) {
         return EditSettingsValue(c, var, value, lang);
-      }};
+      },
+      [](const PageLogic& logic) -> const ReadBack& { return static_cast<const SettingsPage&>(logic).LastRead().values; }};
   return def;
 }
 
@@ -67,7 +69,8 @@ const PageDef& WifiDef() {
         const auto& page = static_cast<const WifiPage&>(logic);
         return Stopped(BuildWifiWrite(c, form, lang, &page.LastRead()), lang);
       },
-      [](ControlModel& c, std::string_view var, const QString& value, int) { return EditWifiValue(c, var, value); }};
+      [](ControlModel& c, std::string_view var, const QString& value, int) { return EditWifiValue(c, var, value); },
+      [](const PageLogic& logic) -> const ReadBack& { return static_cast<const WifiPage&>(logic).LastRead(); }};
   return def;
 }
 
@@ -90,7 +93,8 @@ const PageDef& BluetoothDef() {
       },
       [](ControlModel& c, std::string_view var, const QString& value, int) {
         return EditBluetoothValue(c, var, value);
-      }};
+      },
+      [](const PageLogic& logic) -> const ReadBack& { return static_cast<const BluetoothPage&>(logic).LastRead(); }};
   return def;
 }
 
@@ -119,6 +123,19 @@ Values CurrentValues(Session& session, Session::Page& page, const PageDef& def) 
   return values;
 }
 
+Values ReadValues(Session& session, Session::Page& page, const PageDef& def, std::set<std::string>& left) {
+  Values values = CurrentValues(session, page, def);
+  const ReadBack& got = def.readBack(*page.logic);
+  for (auto& [name, value] : values) {
+    const std::optional<ReadBack::Untouched> came = got.WhatCame(name);
+    if (!came) continue;
+    if (came->got == ReadBack::Got::Unanswered) value = std::nullopt;
+    else value = came->bytes;
+    if (came->got != ReadBack::Got::Answered) left.insert(name);
+  }
+  return values;
+}
+
 std::string ApplyEdits(const PageDef& def, Session::Page& page, const std::map<std::string, QString>& edits,
                        int lang) {
   std::string errors;
@@ -132,8 +149,13 @@ std::string ApplyEdits(const PageDef& def, Session::Page& page, const std::map<s
   return errors;
 }
 
-std::string ValuesJson(const PageDef& def, const Values& values, int lang) {
+std::string ValuesJson(const PageDef& def, const Values& values, int lang, const std::set<std::string>& left) {
   QJsonObject obj;
+  if (!left.empty()) {
+    QJsonArray names;
+    for (const std::string& name : left) names.append(QString::fromStdString(name));
+    obj.insert(QString::fromLatin1(kLeftWithPrinterKey), names);
+  }
   for (const char* name : def.vars) {
     auto it = values.find(name);
     if (it == values.end() || !it->second) obj.insert(QString::fromLatin1(name), QJsonValue(QJsonValue::Null));
@@ -142,17 +164,19 @@ std::string ValuesJson(const PageDef& def, const Values& values, int lang) {
   return QJsonDocument(obj).toJson(QJsonDocument::Indented).toStdString();
 }
 
-std::string ValuesText(const PageDef& def, const Values& values, int lang) {
+std::string ValuesText(const PageDef& def, const Values& values, int lang, const std::set<std::string>& left) {
   std::size_t width = 0;
   for (const char* name : def.vars) width = std::max(width, std::string(name).size());
   std::string out;
   for (const char* name : def.vars) {
     auto it = values.find(name);
     std::string shown =
-        (it == values.end() || !it->second) ? "(not sent)" : Shown(FromPrinterBytes(*it->second, lang), true);
+        (it == values.end() || !it->second) ? "(no answer)" : Shown(FromPrinterBytes(*it->second, lang), true);
     out += name;
     out += std::string(width - std::string(name).size() + 2, ' ');
-    out += shown + "\n";
+    out += shown;
+    if (left.count(name)) out += "  (left with the printer)";
+    out += "\n";
   }
   return out;
 }

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,8 @@ struct PageDef {
   std::function<WriteLines(const PageLogic&, const ControlModel&, LineForm, int lang)> plan;
   // A user's edit of one variable.
   std::function<EditResult(ControlModel&, std::string_view, const QString&, int lang)> edit;
+  // What the page's last Read got for each variable.
+  std::function<const ReadBack&(const PageLogic&)> readBack;
 };
 
 const PageDef& SettingsDef();
@@ -57,6 +60,17 @@ using Values = std::map<std::string, std::optional<std::string>>;
 // carry the text their control shows.
 Values CurrentValues(Session& session, Session::Page& page, const PageDef& def);
 
+// The key of a page's object that lists the variables left with the
+// printer by a Write from the page as read: unanswered, or a value the page
+// cannot show exactly.
+inline constexpr const char* kLeftWithPrinterKey = "left_with_printer";
+
+// What the printer answered to the page's last Read, by variable: its bytes
+// as they came, nullopt when it gave no answer. Variables the Read did not
+// ask for carry what the page's Write would send. `left` gets the variables
+// a Write would leave with the printer.
+Values ReadValues(Session& session, Session::Page& page, const PageDef& def, std::set<std::string>& left);
+
 // Whether `name` is one of the page's variables, and one it writes.
 bool IsVar(const PageDef& def, const std::string& name);
 bool IsShownOnly(const PageDef& def, const std::string& name);
@@ -73,7 +87,9 @@ std::string ApplyEdits(const PageDef& def, Session::Page& page, const std::map<s
 std::string CheckEdits(Session& session, const PageDef& def, const Edits& edits);
 
 // Output: one JSON object, or aligned "name  value" lines.
-std::string ValuesJson(const PageDef& def, const Values& values, int lang);
-std::string ValuesText(const PageDef& def, const Values& values, int lang);
+// `left` is shown as a mark of its own: a list in the JSON object, a note
+// after the value in the lines.
+std::string ValuesJson(const PageDef& def, const Values& values, int lang, const std::set<std::string>& left = {});
+std::string ValuesText(const PageDef& def, const Values& values, int lang, const std::set<std::string>& left = {});
 
 }  // namespace deveder::cli

@@ -1,5 +1,6 @@
 #include "cli/restore_file.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <algorithm>
@@ -61,10 +62,17 @@ std::string PlanRestore(Session& session, const QJsonObject& top, bool withIdent
     const QJsonObject saved = PageOf(top, *def);
     if (saved.isEmpty()) continue;
     Edits edits;
+    const QJsonArray leftList = saved.value(QString::fromLatin1(kLeftWithPrinterKey)).toArray();
     for (auto it = saved.begin(); it != saved.end(); ++it) {
       const std::string name = it.key().toStdString();
       const std::string where = std::string(def->jsonKey) + "." + Shown(it.key(), true);
-      if (!IsVar(*def, name)) {
+      if (name == kLeftWithPrinterKey) {
+        if (!it.value().isArray()) errors += where + " is not a list of names\n";
+      } else if (leftList.contains(it.key())) {
+        // What the page could not show as read: a Write from the page
+        // cannot set it as the file holds it.
+        if (!it.value().isNull()) plan.notWritten.push_back(where + " not written: left with the printer when saved");
+      } else if (!IsVar(*def, name)) {
         errors += "unknown variable " + where + "\n";
       } else if (it.value().isNull()) {
         // A value the printer's Write would not send: nothing to restore.
@@ -92,6 +100,7 @@ std::string CheckVerifyFile(const QJsonObject& top) {
     const QJsonObject saved = PageOf(top, *def);
     for (auto it = saved.begin(); it != saved.end(); ++it) {
       const std::string where = std::string(def->jsonKey) + "." + Shown(it.key(), true);
+      if (it.key() == QLatin1String(kLeftWithPrinterKey)) continue;
       if (!IsVar(*def, it.key().toStdString())) errors += "unknown variable " + where + "\n";
       else if (!it.value().isString() && !it.value().isNull()) errors += where + " is not text or null\n";
       else if (!IsShownOnly(*def, it.key().toStdString())) ++values;

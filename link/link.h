@@ -151,6 +151,13 @@ class Link {
   // Waits up to `wait` for input and reads what is there (bytes 0 when
   // nothing came). Calls the pump hook while waiting when `pump`.
   IoResult ReadNow(void* buffer, int capacity, milliseconds wait, bool pump = true);
+  // Waits until `until` for input and reads what is there: bytes > 0, or
+  // TimedOut once it passed with nothing (a USB printer's empty reads are
+  // waited through).
+  IoResult ReadBy(void* buffer, int capacity, Deadline until);
+  // When the first byte of the reply to the line last written must have
+  // come under `firstByte`, counted from when that line had left.
+  Deadline ReplyDeadline(microseconds firstByte) const;
   // The reply to the line last written: the bytes that arrive once it has
   // left the line, gathered until the printer falls silent (`timing`).
   // TimedOut with no bytes when nothing came within the first-byte wait.

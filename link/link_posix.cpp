@@ -180,6 +180,21 @@ IoResult Link::ReadNow(void* buffer, int capacity, milliseconds wait, bool pump)
   return r;
 }
 
+IoResult Link::ReadBy(void* buffer, int capacity, Deadline until) {
+  while (true) {
+    const IoResult r = ReadNow(buffer, capacity, milliseconds(until.MsLeft()));
+    if (r.bytes > 0 || !r.ok()) return r;
+    if (until.Passed()) return Failed(PortFault::TimedOut, ETIMEDOUT);
+    Pause(kEmptyReadPause);
+  }
+}
+
+Deadline Link::ReplyDeadline(microseconds firstByte) const {
+  const auto now = Clock::now();
+  const auto left = sentAt_ == Clock::time_point{} ? now : sentAt_ + sentLine_;
+  return Deadline::At(std::max(left + firstByte, now));
+}
+
 IoResult Link::ReadReply(void* buffer, int capacity, const ReplyTiming& timing, bool endAtNul, bool pump) {
   if (fd_ < 0 || capacity <= 0) return Failed(PortFault::OtherError, EBADF);
   char* buf = static_cast<char*>(buffer);

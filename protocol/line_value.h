@@ -15,6 +15,7 @@ enum class ValueFault {
   ControlCharacter,  // 0x00-0x1F or 0x7F, typed or as a raw-byte character
   DoubleQuote,
   NotInCodePage,     // the printer's code page has no byte for it
+  FieldSeparator,    // it separates the fields of the value's line (":" of name:size)
 };
 
 struct LineValue {

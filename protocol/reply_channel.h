@@ -32,8 +32,9 @@ class ReplyChannel {
 
   explicit ReplyChannel(Link& link) : link_(link) {}
 
-  // The drain step: getvar "model" once; its answer is kept as the model
-  // reply to resynchronise on, nothing else is done with it.
+  // The drain step: getvar "model" twice; the reply both answers share is
+  // kept as the model reply every later answer is proven by, nothing else is
+  // done with it.
   Outcome Drain();
   // The model probe: getvar "model", parsed into `info` (a missing answer is
   // parsed as an empty one).
@@ -65,6 +66,9 @@ class ReplyChannel {
   std::string ModelName() const { return modelReply_.substr(0, modelReply_.find(';')); }
 
  private:
+  enum class Gathered { Done, Short, Lost };
+  Outcome AskProven(const std::string& line);
+  Gathered Gather(int models, std::chrono::microseconds pieceWait, std::string& got);
   bool Resync();
 
   Link& link_;
@@ -73,6 +77,8 @@ class ReplyChannel {
   int asked_ = 0;
   int answered_ = 0;
   bool unsettled_ = false;  // a request went unanswered; its reply may still come
+  int pendingModels_ = 0;   // model replies asked for and not yet seen
+  bool abandoned_ = false;  // out of step past resynchronising: nothing more is asked
   bool outOfStep_ = false;
   std::string modelReply_;
 };

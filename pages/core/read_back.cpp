@@ -29,4 +29,10 @@ std::optional<ReadBack::Untouched> ReadBack::IfUntouched(const std::string& var,
   return Untouched{it->second.got, it->second.bytes};
 }
 
+std::optional<ReadBack::Untouched> ReadBack::WhatCame(const std::string& var) const {
+  auto it = entries_.find(var);
+  if (it == entries_.end()) return std::nullopt;
+  return Untouched{it->second.got, it->second.bytes};
+}
+
 }  // namespace deveder

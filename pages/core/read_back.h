@@ -49,6 +49,9 @@ class ReadBack {
   // Read (the user changed nothing of it); nullopt once one was changed, or
   // when nothing was recorded.
   std::optional<Untouched> IfUntouched(const std::string& var, const ControlModel& controls) const;
+  // What the Read got for `var`, whatever the controls show now; nullopt
+  // when the Read did not handle it.
+  std::optional<Untouched> WhatCame(const std::string& var) const;
 
  private:
   struct Entry {

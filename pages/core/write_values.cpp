@@ -22,6 +22,11 @@ QString ValueRefusalMessage(const ValueRefusal& r, int langId) {
               : QStringLiteral("Cannot send %1: it holds the character %2, which would split its list into "
                                "one field more")
                     .arg(r.field, ch);
+  if (r.fault == ValueFault::FieldSeparator)
+    return zh ? QStringLiteral("无法发送 %1：其中的字符 %2 是命令中字段的分隔符").arg(r.field, ch)
+              : QStringLiteral("Cannot send %1: it holds the character %2, which separates the fields of its "
+                               "printer command")
+                    .arg(r.field, ch);
   return zh ? QStringLiteral("无法发送 %1：其中的字符 %2 不能放进打印机命令").arg(r.field, ch)
             : QStringLiteral("Cannot send %1: it holds the character %2, which a printer command cannot carry")
                   .arg(r.field, ch);

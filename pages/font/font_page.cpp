@@ -44,7 +44,7 @@ LineValue FontFileNameValue(const QString& path, int langId) {
   // The line's field is "name:size": a colon in the name would give the
   // printer two, and a size that is no size.
   if (value.ok() && value.bytes.find(':') != std::string::npos) {
-    value.fault = ValueFault::ControlCharacter;
+    value.fault = ValueFault::FieldSeparator;
     value.character = U':';
     value.bytes.clear();
   }
