@@ -140,4 +140,18 @@ struct PumpHook {
   PumpHook& operator=(const PumpHook&) = delete;
 };
 
+// The lines of a Read as they go out, from the requests it makes (the drain,
+// the probe where there is one, each variable and the fence): the drain's
+// getvar "model" goes twice, and every other request is followed by the
+// getvar "model" that proves its answer complete.
+inline std::vector<std::string> ProvenRead(const std::vector<std::string>& asked) {
+  const std::string model = "\x1b\x1b! U1 getvar \"model\"\r\n";
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < asked.size(); ++i) {
+    out.push_back(asked[i]);
+    if (i == 0 || asked[i] != model) out.push_back(model);
+  }
+  return out;
+}
+
 }  // namespace deveder::tst

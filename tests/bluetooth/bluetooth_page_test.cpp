@@ -66,7 +66,7 @@ TEST_F(BluetoothFixture, ReadAsksFiveVariablesInOrderAndSaysReadOk) {
   const int fds = CountOpenFds();
   page.OnControl(kReadButton, ControlEvent::Clicked, *ctx);
   EXPECT_EQ(CountOpenFds(), fds);
-  EXPECT_EQ(printer->Lines(), (std::vector<std::string>{
+  EXPECT_EQ(printer->Lines(), tst::ProvenRead(std::vector<std::string>{
                                   kModel, kModel,
                                   L("! U1 getvar \"bluetooth.address\""),
                                   L("! U1 getvar \"bluetooth.friendly_name\""),
@@ -90,7 +90,7 @@ TEST_F(BluetoothFixture, ReadAsksFiveVariablesInOrderAndSaysReadOk) {
 TEST_F(BluetoothFixture, NumberedPrinterIsAskedAndWrittenByNumber) {
   Start("TQ210;210;ESCPOS");
   page.ReadBluetoothSettings(*ctx);
-  EXPECT_EQ(printer->Lines(), (std::vector<std::string>{
+  EXPECT_EQ(printer->Lines(), tst::ProvenRead(std::vector<std::string>{
                                   kModel, kModel,
                                   L("! U1 getvar \"1\" \"16\""),
                                   L("! U1 getvar \"1\" \"18\""),

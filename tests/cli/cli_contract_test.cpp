@@ -203,7 +203,10 @@ TEST(CliContract, RepliesShowTheAnswersAsReceivedBesideTheValues) {
   CliRun r = RunCli(PortArgs(*printer) + "bt" + "read" + "--replies");
   ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
   EXPECT_TRUE(r.out.contains(QStringLiteral("bluetooth.baud           115200"))) << r.out.toStdString();
-  EXPECT_TRUE(r.out.contains(QStringLiteral("getvar \\\"bluetooth.friendly_name\\\"\\r\\n\" -> \"Desk\\x013\"")))
+  // Each request goes out with the getvar "model" that proves its answer
+  // complete; the answer is what came before the model reply.
+  EXPECT_TRUE(r.out.contains(QStringLiteral("getvar \\\"bluetooth.friendly_name\\\"\\r\\n\\x1B\\x1B! U1 getvar "
+                                            "\\\"model\\\"\\r\\n\" -> \"Desk\\x013TQ250L;250;CPCL,ESCPOS,TSPL;1\"")))
       << r.out.toStdString();
 
   CliRun json = RunCli(PortArgs(*printer) + "bt" + "read" + "--replies" + "--json");

@@ -56,9 +56,14 @@ TEST(ReadFirst, AfterThePortChangesEveryReadingPageSaysPleaseReadFirstAndSendsNo
   // Settings, Bluetooth and WiFi, each read from the first printer.
   const std::vector<std::pair<int, int>> writes = {{1, kSetWriteButton}, {2, bluetooth::kUpdateButton},
                                                    {3, wifi::kWriteButton}};
-  for (const auto& [page, button] : writes) window->SwitchPage(page);
-  ASSERT_TRUE(window->StatusResult()->text().startsWith(QStringLiteral("Read OK")))
-      << window->StatusResult()->text().toStdString();
+  for (const auto& [page, button] : writes) {
+    window->SwitchPage(page);
+    EXPECT_FALSE(window->StatusResult()->text().contains(QStringLiteral("打印机连接断开"))) << "page " << page;
+  }
+  std::string asked;
+  for (const std::string& line : first.Lines()) asked += line;
+  for (const char* var : {"\"mfg\"", "\"bluetooth.address\"", "\"wlan.mac\""})
+    ASSERT_NE(asked.find(var), std::string::npos) << var << " was not read";
   window->SwitchPage(0);
   window->Page(0)->Controls().SetCurrentIndex(1005, 1);
   window->TickComm();
