@@ -44,6 +44,13 @@ class Ui {
   // (the font download between two blocks). A seam that cannot be asked
   // says no.
   virtual bool StopRequested() { return false; }
+  // How far a transfer has got whose page has no progress bar of its own
+  // (the sample print): `done` of `total` bytes. A seam without a place
+  // for it shows nothing.
+  virtual void ShowTransfer(qint64 done, qint64 total) {
+    (void)done;
+    (void)total;
+  }
   // Modal box that closes itself about 500 ms after it opened (timer 101).
   virtual void ShowTimedMessage(const QString& text, const QString& caption) = 0;
   // File-open dialog; nullopt when the user cancels. `filter` is the

@@ -1,21 +1,24 @@
-// The pages deveder-cli reads and writes, by their buttons and their own
-// mapping between controls and variables: what a Write would send from the
-// controls as they stand, and a user's edit of one variable. The tool keeps
-// no mapping of its own.
+// The three pages whose values a backup holds (settings, WiFi, Bluetooth),
+// by their buttons and their own mapping between controls and variables:
+// what a Write would send from the controls as they stand, and a user's
+// edit of one variable. The window and deveder-cli both save, restore and
+// verify through these; neither keeps a mapping of its own.
 #pragma once
 
+#include <QString>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "cli/cli_session.h"
+#include "pages/core/page_logic.h"
 #include "pages/core/page_values.h"
 #include "protocol/command_line.h"
 
-namespace deveder::cli {
+namespace deveder {
 
 // The lines a Write would send, and why it would stop before its last line
 // (empty when it would not).
@@ -55,7 +58,7 @@ using Values = std::map<std::string, std::optional<std::string>>;
 
 // What the page's Write would send now, by variable. Shown-only variables
 // carry the text their control shows.
-Values CurrentValues(Session& session, Session::Page& page, const PageDef& def);
+Values CurrentValues(const PageDef& def, const PageLogic& logic, const ControlModel& controls, int lang);
 
 // Whether `name` is one of the page's variables, and one it writes.
 bool IsVar(const PageDef& def, const std::string& name);
@@ -63,17 +66,16 @@ bool IsShownOnly(const PageDef& def, const std::string& name);
 
 // Puts user edits (text as typed) into the page's controls. Empty when all
 // fit; otherwise one line per refused edit, naming it and what would fit.
-std::string ApplyEdits(const PageDef& def, Session::Page& page, const std::map<std::string, QString>& edits,
-                       int lang);
+std::string ApplyEdits(const PageDef& def, ControlModel& controls, const Edits& edits, int lang);
 
 // Names every edit the page's Write would refuse, before the printer is
 // asked anything: unknown and shown-only variables, values that fit no
 // control, and values the Write's lines cannot carry (a control character,
 // a character the code page lacks, a line too long). Empty when none.
-std::string CheckEdits(Session& session, const PageDef& def, const Edits& edits);
+std::string CheckEdits(const PageDef& def, const Edits& edits, int lang);
 
 // Output: one JSON object, or aligned "name  value" lines.
 std::string ValuesJson(const PageDef& def, const Values& values, int lang);
 std::string ValuesText(const PageDef& def, const Values& values, int lang);
 
-}  // namespace deveder::cli
+}  // namespace deveder
