@@ -33,6 +33,10 @@ class MenuUi : public Ui {
   }
   void ShowTimedMessage(const QString&, const QString&) override {}
   std::optional<QString> ChooseOpenFile(const QString&, const QString&) override { return std::nullopt; }
+  QString FieldName(const QString& variable, int dialogId, int controlId) override {
+    const QString caption = FieldCaption(FindDialogTemplate(dialogId, lang_), controlId);
+    return caption.isEmpty() ? variable : caption;
+  }
 
  private:
   QWidget& parent_;

@@ -76,6 +76,8 @@ class PageWidget : public QWidget, public Ui {
   bool Confirm(const QString& question) override;
   bool StopRequested() override { return host_.StopRequested(); }
   void ShowTransfer(qint64 done, qint64 total) override { host_.ShowTransfer(done, total); }
+  // As the page labels it.
+  QString FieldName(const QString& variable, int dialogId, int controlId) override;
   std::optional<QString> ChooseOpenFile(const QString& initialName, const QString& filter) override;
 
  protected:

@@ -51,6 +51,15 @@ class Ui {
     (void)done;
     (void)total;
   }
+  // A field as this seam's user knows it: `variable` is the printer's
+  // name for it, `controlId` the control of dialog `dialogId` that holds
+  // it. The window names it as the page labels it; by default, by its
+  // variable.
+  virtual QString FieldName(const QString& variable, int dialogId, int controlId) {
+    (void)dialogId;
+    (void)controlId;
+    return variable;
+  }
   // Modal box that closes itself about 500 ms after it opened (timer 101).
   virtual void ShowTimedMessage(const QString& text, const QString& caption) = 0;
   // File-open dialog; nullopt when the user cancels. `filter` is the

@@ -42,11 +42,11 @@ class SimSource : public DeviceSource {
 };
 
 struct ToolWindow {
-  explicit ToolWindow(sim::Options options = {}) : printer(options) {
+  explicit ToolWindow(sim::Options options = {}, int lang = kLangEnglish) : printer(options) {
     tst::App();
     EXPECT_TRUE(printer.Start());
     InstallGuiPump();  // as the tool runs: waits keep the window going
-    window = std::make_unique<CDEVederDlg>(kLangEnglish, std::make_unique<SimSource>(printer.PortPath()), MakeToolPages());
+    window = std::make_unique<CDEVederDlg>(lang, std::make_unique<SimSource>(printer.PortPath()), MakeToolPages());
     window->show();
   }
   ~ToolWindow() {
@@ -300,4 +300,17 @@ TEST(ToolWindow, TheSamplePrintShowsPercentAndSizeAsItGoes) {
   EXPECT_FALSE(t.window->StatusProgress()->isVisible());
   EXPECT_TRUE(t.window->StatusResult()->text().startsWith(QStringLiteral("Demo Print: 61,967 bytes sent ")))
       << t.window->StatusResult()->text().toStdString();
+}
+
+TEST(ToolWindow, AValueThatCannotGoIsNamedAsItsFieldIsLabelled) {
+  for (const auto& [lang, field] : {std::pair{kLangEnglish, "STA Mode SSID"}, std::pair{kLangChinese, "STA 模式 SSID"}}) {
+    ToolWindow t({}, lang);
+    t.window->SwitchPage(3);  // read when first shown
+    t.window->Page(3)->Controls().SetText(1179, QStringLiteral("Shop\x01"));
+    t.printer.ClearLog();
+    const QString message = t.Press(3, 1060, QString());
+    EXPECT_TRUE(message.contains(QString::fromUtf8(field) + (lang == kLangEnglish ? ": " : "："))) << message.toStdString();
+    EXPECT_FALSE(message.contains(QStringLiteral("wlan.sta"))) << message.toStdString();
+    EXPECT_TRUE(t.printer.Lines().empty());
+  }
 }
