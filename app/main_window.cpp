@@ -22,6 +22,7 @@
 #include <QStyleOptionTabWidgetFrame>
 #include <QStylePainter>
 #include <QTimerEvent>
+#include <algorithm>
 
 #include "link/port_hooks.h"
 #include "pages/firmware/firmware_page.h"
@@ -182,9 +183,17 @@ CDEVederDlg::CDEVederDlg(int langId, std::unique_ptr<DeviceSource> source, PageL
   const int buttonWidth = traffic->sizeHint().width();
   traffic->setGeometry(tabs_->x() + lineWidth - buttonWidth, lineTop, buttonWidth, lineHeight);
   QObject::connect(traffic, &QPushButton::clicked, this, [this] { ShowTraffic(); });
-  const int textWidth = lineWidth - buttonWidth - kStatusGap;
+  // Before it: save, restore and verify.
+  backup_ = std::make_unique<BackupMenu>(*this);
+  const int backupWidth = backup_->Button()->sizeHint().width();
+  backup_->Button()->setGeometry(traffic->x() - kStatusGap - backupWidth, lineTop, backupWidth, lineHeight);
+  const int textWidth = lineWidth - buttonWidth - backupWidth - 2 * kStatusGap;
   statusPrinter_->setGeometry(tabs_->x(), lineTop, textWidth * 13 / 20, lineHeight);
   statusResult_->setGeometry(tabs_->x() + textWidth * 13 / 20, lineTop, textWidth - textWidth * 13 / 20, lineHeight);
+  statusProgress_ = new QProgressBar(this);
+  statusProgress_->setRange(0, 100);
+  statusProgress_->setGeometry(statusResult_->geometry());
+  statusProgress_->setVisible(false);
   setFixedSize(windowSize);
   // Pages are children of the tab control, lowered below its top.
   const QRect area = tabs_->PageRect();
@@ -248,20 +257,39 @@ LinkChoice CDEVederDlg::Link() const {
   return link;
 }
 
+void CDEVederDlg::HoldButtons(QWidget& root) {
+  for (QPushButton* b : root.findChildren<QPushButton*>()) {
+    if (!b->isEnabled()) continue;
+    b->setEnabled(false);
+    heldButtons_.emplace_back(b);
+  }
+}
+
+bool CDEVederDlg::BeginWindowAction(const QString& name) {
+  if (actionRunning_) return false;
+  actionRunning_ = true;
+  actionPage_ = nullptr;
+  actionControl_ = 0;
+  actionBytes_ = -1;
+  windowAction_ = name;
+  setCursor(Qt::WaitCursor);
+  HoldButtons(*this);
+  lastResult_ = {statusResult_->text(), statusResult_->toolTip()};
+  NoteActionStart();
+  return true;
+}
+
 bool CDEVederDlg::BeginAction(PageWidget* page, int control) {
   if (actionRunning_) return false;
   actionRunning_ = true;
   actionPage_ = page;
   actionControl_ = control;
   actionBytes_ = -1;
+  windowAction_.clear();
   if (!page) return true;
   // Busy: the wait cursor over the window, the page's buttons held.
   setCursor(Qt::WaitCursor);
-  for (QPushButton* b : page->findChildren<QPushButton*>()) {
-    if (!b->isEnabled()) continue;
-    b->setEnabled(false);
-    heldButtons_.emplace_back(b);
-  }
+  HoldButtons(*page);
   const bool download = (page == pages_[4] && control == kFontDownloadButton) ||
                         (page == pages_[6] && control == kFirmwareDownloadButton);
   if (download) {
@@ -274,17 +302,34 @@ bool CDEVederDlg::BeginAction(PageWidget* page, int control) {
     }
   }
   lastResult_ = {statusResult_->text(), statusResult_->toolTip()};
+  NoteActionStart();
+  return true;
+}
+
+void CDEVederDlg::NoteActionStart() {
   constexpr std::size_t kActionsKept = 10;
   traffic_.push_back({QTime::currentTime().toString(QStringLiteral("HH:mm:ss ")) + ActionName(), {}});
   if (traffic_.size() > kActionsKept) traffic_.pop_front();
   statusResult_->setText(LoadWindowText(WindowText::Running, langId_).arg(ActionName()));
   statusResult_->setToolTip(QString());
   statusResult_->repaint();
-  return true;
+}
+
+void CDEVederDlg::ShowTransfer(qint64 done, qint64 total) {
+  if (!actionRunning_ || total <= 0) return;
+  if (actionBytes_ != total || !statusProgress_->isVisible()) {
+    actionBytes_ = total;
+    statusProgress_->setFormat(LoadWindowText(WindowText::ProgressBytes, langId_).arg(GroupedNumber(total)));
+    statusProgress_->setVisible(true);
+    statusProgress_->setValue(0);
+  }
+  statusProgress_->setValue(static_cast<int>(std::clamp<qint64>(done, 0, total) * 100 / total));
 }
 
 void CDEVederDlg::EndAction(const std::optional<ActionResult>& result) {
-  if (actionPage_) {
+  statusProgress_->setVisible(false);
+  const bool busyShown = actionPage_ || !windowAction_.isEmpty();
+  if (busyShown) {
     for (const QPointer<QWidget>& b : heldButtons_)
       if (b) b->setEnabled(true);
     heldButtons_.clear();
@@ -303,8 +348,8 @@ void CDEVederDlg::EndAction(const std::optional<ActionResult>& result) {
     }
     statusResult_->setText(ResultText(*result) + QLatin1Char(' ') + QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
     statusResult_->setToolTip(result->reason);
-    if (actionPage_ && !traffic_.empty()) traffic_.back().title += QStringLiteral(": ") + ResultText(*result);
-  } else if (actionPage_) {
+    if (busyShown && !traffic_.empty()) traffic_.back().title += QStringLiteral(": ") + ResultText(*result);
+  } else if (busyShown) {
     // Nothing ran (a question answered No): the last result stands.
     statusResult_->setText(lastResult_.first);
     statusResult_->setToolTip(lastResult_.second);
@@ -314,6 +359,7 @@ void CDEVederDlg::EndAction(const std::optional<ActionResult>& result) {
   actionRunning_ = false;
   actionPage_ = nullptr;
   actionControl_ = 0;
+  windowAction_.clear();
   stopRequested_ = false;
   // The printer stays in dump mode until it is switched off: say so.
   if (dumpMode) pages_[5]->ShowMessage(LoadWindowText(WindowText::HexDumpLeave, langId_));
@@ -418,6 +464,7 @@ void CDEVederDlg::UpdatePrinterLine() {
 }
 
 QString CDEVederDlg::ActionName() const {
+  if (!windowAction_.isEmpty()) return windowAction_;
   if (!actionPage_) return {};
   if (actionControl_) return actionPage_->Controls().Text(actionControl_);
   for (int i = 0; i < kPageCount; ++i)
@@ -436,6 +483,8 @@ QString CDEVederDlg::ResultText(const ActionResult& result) const {
     return LoadWindowText(WindowText::FontDone, langId_).arg(GroupedNumber(actionBytes_));
   if (actionPage_ == pages_[6] && actionControl_ == kFirmwareDownloadButton)
     return LoadWindowText(WindowText::FirmwareDone, langId_).arg(GroupedNumber(actionBytes_));
+  if (actionPage_ == pages_[5] && actionControl_ == kTestDemoPrintButton && actionBytes_ >= 0)
+    return LoadWindowText(WindowText::SampleDone, langId_).arg(name, GroupedNumber(actionBytes_));
   if (actionPage_ == pages_[5]) return LoadWindowText(WindowText::Sent, langId_).arg(name);
   return LoadWindowText(WindowText::Done, langId_).arg(name);
 }

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPointer>
 #include <QTabBar>
 #include <array>
@@ -13,6 +14,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/backup_menu.h"
 #include "app/page_widget.h"
 #include "pages/comm/comm_page.h"
 #include "pages/core/exchanges.h"
@@ -65,8 +67,13 @@ class CDEVederDlg : public QDialog, public PageHost {
   int LangId() const override { return langId_; }
   bool BeginAction(PageWidget* page = nullptr, int control = 0) override;
   void EndAction(const std::optional<ActionResult>& result = std::nullopt) override;
+  // An action of the window itself (the Backup menu's), named `name`: the
+  // buttons of every page and under them are held while it runs.
+  bool BeginWindowAction(const QString& name);
   bool ActionRunning() const override { return actionRunning_; }
   bool StopRequested() const override { return stopRequested_; }
+  // In the status line, over the last result: percent and size.
+  void ShowTransfer(qint64 done, qint64 total) override;
 
   // Esc and the close button. While an action runs, the window says it
   // closes when the action ends (and does); a page with edits not written
@@ -79,6 +86,9 @@ class CDEVederDlg : public QDialog, public PageHost {
   // action's result with its time.
   QLabel* StatusPrinter() const { return statusPrinter_; }
   QLabel* StatusResult() const { return statusResult_; }
+  // The bar of a transfer whose page has none (the sample print); shown
+  // while it runs.
+  QProgressBar* StatusProgress() const { return statusProgress_; }
   // An entry of the port list as its open list shows it: the path, and the
   // model of the printer last found there.
   QString PortListText(const QString& path) const;
@@ -87,6 +97,8 @@ class CDEVederDlg : public QDialog, public PageHost {
   QString TrafficText() const;
   // Shows TrafficText() in a box that can save it to a file.
   void ShowTraffic();
+  // Save, restore and verify, under the pages.
+  BackupMenu& Backup() { return *backup_; }
 
   TabControl* Tabs() const { return tabs_; }
   PageWidget* Page(int index) const { return pages_[static_cast<std::size_t>(index)]; }
@@ -99,6 +111,8 @@ class CDEVederDlg : public QDialog, public PageHost {
 
  private:
   void ReadPageIfUnread(int index);
+  // The status line and the traffic view note the action begun.
+  void NoteActionStart();
   void UpdatePrinterLine();
   QString ActionName() const;
   QString ResultText(const ActionResult& result) const;
@@ -118,12 +132,14 @@ class CDEVederDlg : public QDialog, public PageHost {
   bool actionRunning_ = false;
   int commTimer_ = 0;
   PageWidget* actionPage_ = nullptr;  // the page and control of the action running
+  QString windowAction_;              // the name of the window's own action running
   int actionControl_ = 0;
   bool closeWhenDone_ = false;
   bool stopRequested_ = false;
   QPointer<QMessageBox> closeNotice_;
   QLabel* statusPrinter_ = nullptr;
   QLabel* statusResult_ = nullptr;
+  QProgressBar* statusProgress_ = nullptr;
   std::pair<QString, QString> lastResult_;  // its text and reason before the action
   std::map<QString, QString> probed_;     // port path -> model last found there
   QString serialNumber_, serialNumberPort_;  // as the settings page last read it
@@ -141,6 +157,8 @@ class CDEVederDlg : public QDialog, public PageHost {
   QString baudShownFor_;
   void ShowLineSpeed();
   std::unique_ptr<QObject> inputGuard_;
+  std::unique_ptr<BackupMenu> backup_;
+  void HoldButtons(QWidget& root);
 
  protected:
   void timerEvent(QTimerEvent* event) override;

@@ -117,6 +117,11 @@ void WidenForLongWords(QMessageBox& box) {
   }
 }
 
+QString PageWidget::FieldName(const QString& variable, int dialogId, int controlId) {
+  const QString caption = FieldCaption(FindDialogTemplate(dialogId, host_.LangId()), controlId);
+  return caption.isEmpty() ? variable : caption;
+}
+
 void PageWidget::ShowMessage(const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, ProgramTitle(host_.LangId()), text, QMessageBox::Ok, this);
   WidenForLongWords(box);

@@ -31,6 +31,12 @@ class PageHost {
   virtual bool ActionRunning() const = 0;
   // The user asked the running action to stop at its next safe point.
   virtual bool StopRequested() const = 0;
+  // How far the running action's transfer has got, for a page without a
+  // progress bar of its own.
+  virtual void ShowTransfer(qint64 done, qint64 total) {
+    (void)done;
+    (void)total;
+  }
 };
 
 // Makes the labels of a message box wide enough that no word is broken.
@@ -69,6 +75,9 @@ class PageWidget : public QWidget, public Ui {
   // Yes and No, No the default: Enter or Esc alone never confirms.
   bool Confirm(const QString& question) override;
   bool StopRequested() override { return host_.StopRequested(); }
+  void ShowTransfer(qint64 done, qint64 total) override { host_.ShowTransfer(done, total); }
+  // As the page labels it.
+  QString FieldName(const QString& variable, int dialogId, int controlId) override;
   std::optional<QString> ChooseOpenFile(const QString& initialName, const QString& filter) override;
 
  protected:

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "cli/input_file.h"
-#include "cli/printable.h"
+#include "pages/core/printable.h"
 #include "protocol/text_codec.h"
 
 namespace deveder::cli {

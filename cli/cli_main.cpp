@@ -13,8 +13,8 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_commands.h"
-#include "cli/page_map.h"
-#include "cli/printable.h"
+#include "pages/backup/backup_pages.h"
+#include "pages/core/printable.h"
 #include "link/link.h"
 #include "link/std_streams_posix.h"
 #include "link/port_walk.h"
@@ -272,7 +272,7 @@ int main(int argc, char** argv) {
     int rc = handler(session, args);
     std::string error;
     if (!session.FinishTrace(error)) {
-      std::fprintf(stderr, "deveder-cli: the trace could not be written in full: %s\n", Shown(error).c_str());
+      std::fprintf(stderr, "deveder-cli: the trace could not be written in full: %s\n", deveder::Shown(error).c_str());
       rc = rc == kExitOk ? kExitFailed : rc;
     }
     return FinishOutput(rc);

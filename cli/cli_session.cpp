@@ -14,7 +14,7 @@
 #include <ctime>
 
 #include "cli/cli_commands.h"
-#include "cli/printable.h"
+#include "pages/core/printable.h"
 #include "link/link.h"
 #include "link/port_walk.h"
 #include "pages/core/port_cause.h"
@@ -56,6 +56,16 @@ void CliUi::ShowTimedMessage(const QString& text, const QString&) {
 }
 
 std::optional<QString> CliUi::ChooseOpenFile(const QString&, const QString&) { return std::nullopt; }
+
+void CliUi::ShowTransfer(qint64 done, qint64 total) {
+  if (progress && !Silent()) progress->ShowTransfer(done, total);
+}
+
+void CliControls::ShowTransfer(long long done, long long total) {
+  if (total <= 0) return;
+  downloadSize_ = total;
+  ShowProgress(static_cast<int>(std::clamp(done, 0LL, total) * 100 / total));
+}
 
 void CliControls::SetProgress(int id, int position) {
   MemoryControls::SetProgress(id, position);
@@ -288,6 +298,7 @@ std::unique_ptr<Session::Page> Session::Open(std::unique_ptr<PageLogic> logic, c
   if (name) page->ui.page = name;
   page->controls = std::make_unique<CliControls>(FindDialogTemplate(logic->DialogId(), lang_));
   page->logic = std::move(logic);
+  page->ui.progress = page->controls.get();
   PageContext ctx = page->Context(*this);
   page->logic->OnCreate(ctx);
   return page;

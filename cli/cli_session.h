@@ -11,12 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "cli/output_file.h"
+#include "pages/backup/output_file.h"
 #include "pages/core/exchanges.h"
 #include "pages/core/memory_controls.h"
 #include "pages/core/page_logic.h"
 
 namespace deveder::cli {
+
+class CliControls;
 
 enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
 
@@ -29,6 +31,9 @@ class CliUi : public Ui {
   void ShowNotice(const QString& text) override;  // shown; the action has not failed
   void ShowTimedMessage(const QString& text, const QString& caption) override;
   std::optional<QString> ChooseOpenFile(const QString& initialName, const QString& filter) override;
+  // The sample print's progress, drawn as the downloads draw theirs.
+  void ShowTransfer(qint64 done, qint64 total) override;
+  CliControls* progress = nullptr;
   bool quiet = false;  // record only
   // Set once Ctrl-C or SIGTERM has stopped the run: the action's own
   // messages about the line it lost are not the news.
@@ -52,6 +57,8 @@ class CliControls : public MemoryControls {
   // The bytes the download sends in all: a terminal then sees the bytes
   // sent and the rate beside the bar.
   void SetDownloadSize(long long bytes) { downloadSize_ = bytes; }
+  // A transfer of a page without a progress bar: `done` of `total` bytes.
+  void ShowTransfer(long long done, long long total);
 
  private:
   void ShowProgress(int position);

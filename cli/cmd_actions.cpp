@@ -9,7 +9,7 @@
 #include <map>
 
 #include "cli/cli_commands.h"
-#include "cli/printable.h"
+#include "pages/core/printable.h"
 #include "pages/firmware/firmware_page.h"
 #include "pages/core/write_values.h"
 #include "pages/font/font_page.h"

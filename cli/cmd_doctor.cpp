@@ -19,7 +19,7 @@
 #include <cstdlib>
 
 #include "cli/cli_commands.h"
-#include "cli/printable.h"
+#include "pages/core/printable.h"
 #include "link/link.h"
 #include "link/tcp_connect.h"
 #include "link/port_access.h"

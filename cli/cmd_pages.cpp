@@ -15,52 +15,15 @@
 
 #include "cli/cli_commands.h"
 #include "cli/input_file.h"
-#include "cli/output_file.h"
-#include "cli/page_map.h"
-#include "cli/printable.h"
-#include "cli/restore_file.h"
+#include "pages/backup/output_file.h"
+#include "pages/backup/backup_run.h"
+#include "pages/core/printable.h"
 #include "pages/core/write_values.h"
 #include "protocol/line_value.h"
 #include "protocol/text_codec.h"
 #include "resources/strings.h"
 
 namespace deveder::cli {
-
-std::string CheckEdits(Session& session, const PageDef& def, const Edits& edits) {
-  std::string errors;
-  Edits known;
-  for (const auto& [name, value] : edits) {
-    // A value the command language cannot carry exactly (a control
-    // character, a quote, a character the code page lacks) is refused with
-    // the window's message.
-    const std::optional<ValueRefusal> refusal =
-        RefusalOf(QString::fromStdString(name), TextToLineValue(value, session.Lang()));
-    if (!IsVar(def, name)) errors += "unknown variable " + Shown(name) + " for " + def.command + "\n";
-    else if (IsShownOnly(def, name)) errors += name + " is shown only; the printer's value cannot be written\n";
-    else if (refusal) errors += Shown(ValueRefusalMessage(*refusal, session.Lang())) + "\n";
-    else known[name] = value;
-  }
-  // On a page as the window creates it; a list the Read fills (the
-  // application list) is checked once the printer has been read.
-  auto scratch = session.Open(def.make());
-  for (const auto& [name, value] : known) {
-    const EditResult r = def.edit(*scratch->controls, name, value, session.Lang());
-    const bool later = std::find(def.filledByRead.begin(), def.filledByRead.end(), name) != def.filledByRead.end();
-    if (r.ok() || (later && r.error.rfind("fits no", 0) == 0)) continue;
-    errors += ApplyEdits(def, *scratch, {{name, value}}, session.Lang());
-  }
-  if (!errors.empty()) return errors;
-  // The Write's own lines over the edits, in the longer (named) form. The
-  // printer's other values are not known yet: a one-digit stand-in takes
-  // the place of each, so that only the values given are judged.
-  auto lines = session.Open(def.make());
-  for (const char* var : def.vars)
-    if (!known.count(var) && !IsShownOnly(def, var)) def.edit(*lines->controls, var, QStringLiteral("0"), session.Lang());
-  ApplyEdits(def, *lines, known, session.Lang());
-  const WriteLines planned = def.plan(*lines->logic, *lines->controls, LineForm::Named, session.Lang());
-  if (planned.refused) errors += Shown(planned.stop) + "\n";
-  return errors;
-}
 
 namespace {
 
@@ -86,6 +49,59 @@ int PressAndSay(Session& session, Session::Page& page, int button, int okString)
   return rc;
 }
 
+// A page of the run, as backup, restore and verify press it.
+class RunPage : public BackupPage {
+ public:
+  RunPage(Session& session, const PageDef& def)
+      : session_(session), def_(def), page_(session.Open(def.make(), def.command)) {}
+  PageLogic& Logic() override { return *page_->logic; }
+  ControlModel& Controls() override { return *page_->controls; }
+  bool Press(int button, bool sayOk) override {
+    if (!sayOk) return session_.Press(*page_, button) == kExitOk;
+    return PressAndSay(session_, *page_, button, button == def_.readButton ? kStrReadOk : kStrWriteOk) == kExitOk;
+  }
+
+ private:
+  Session& session_;
+  const PageDef& def_;
+  std::unique_ptr<Session::Page> page_;
+};
+
+// The run as the backup steps see it. A Ctrl-C or SIGTERM ends it between
+// pages as in every wait.
+class RunHost : public BackupHost {
+ public:
+  explicit RunHost(Session& session) : session_(session) {}
+  int Lang() const override { return session_.Lang(); }
+  LineForm Form() const override { return FormForFlag(session_.Printer().namedFormFlag); }
+  std::unique_ptr<BackupPage> Open(const PageDef& def) override { return std::make_unique<RunPage>(session_, def); }
+  void BeforePage() override { session_.CheckSignals(); }
+
+ private:
+  Session& session_;
+};
+
+// The Write's result as the run tells it: exit 1 when it stopped before
+// its last line.
+int WriteExit(const PageDef& def, const WriteOutcome& write) {
+  if (!write.stop.empty())
+    std::fprintf(stderr, "%s: Write stopped after %zu lines: %s\n", def.command, write.linesBeforeStop,
+                 write.stop.c_str());
+  return write.ok ? kExitOk : kExitFailed;
+}
+
+// Reads a backup file into `top`: a regular file of at most 1 MiB holding
+// one JSON object. kExitOk, or the exit code with the reason shown.
+int LoadBackup(const std::string& file, QJsonObject& top) {
+  // A device or a pipe is never read.
+  std::string why;
+  const std::optional<std::string> bytes = ReadRegularFile(file, kMaxBackupBytes, &why);
+  if (!bytes) return Usage(file + " is no regular file of at most 1 MiB (" + why + ")");
+  if (std::string error = ParseBackup(QByteArray::fromStdString(*bytes), top); !error.empty())
+    return Usage(file + " " + error);
+  return kExitOk;
+}
+
 // The values, and beside them each request of the Read as sent and the
 // printer's answer as it came (for a support ticket).
 std::string WithReplies(const std::string& values, bool json, const std::vector<Session::Exchange>& exchanges) {
@@ -103,27 +119,6 @@ std::string WithReplies(const std::string& values, bool json, const std::vector<
   return out;
 }
 
-// Reads the page; on success `page` holds what the printer answered.
-int ReadPage(Session& session, Session::Page& page, const PageDef& def) {
-  return PressAndSay(session, page, def.readButton, kStrReadOk);
-}
-
-// The page's Write after `edits`; exit 1 when the Write stops before its
-// last line.
-int WritePage(Session& session, Session::Page& page, const PageDef& def) {
-  const WriteLines planned = def.plan(*page.logic, *page.controls, FormForFlag(session.Printer().namedFormFlag),
-                                      session.Lang());
-  if (!planned.stop.empty()) {
-    // The window's Write sends the lines before the stop; so does this one,
-    // and the run fails whatever the port said.
-    session.Press(page, def.writeButton);
-    std::fprintf(stderr, "%s: Write stopped after %zu lines: %s\n", def.command, planned.lines.size(),
-                 planned.stop.c_str());
-    return kExitFailed;
-  }
-  return PressAndSay(session, page, def.writeButton, kStrWriteOk);
-}
-
 int PageCommand(Session& session, const PageDef& def, const Args& args) {
   if (args.empty()) return Usage(std::string(def.command) + " needs read or write");
   const std::string& verb = args[0];
@@ -136,13 +131,12 @@ int PageCommand(Session& session, const PageDef& def, const Args& args) {
     }
     if (int rc = session.RequirePort()) return rc;
     if (replies) session.RecordExchanges();
-    auto page = session.Open(def.make(), def.command);
-    int rc = ReadPage(session, *page, def);
-    if (rc != kExitOk) return rc;
-    std::set<std::string> left;
-    const Values values = ReadValues(session, *page, def, left);
-    std::string text =
-        json ? ValuesJson(def, values, session.Lang(), left) : ValuesText(def, values, session.Lang(), left);
+    RunHost host(session);
+    RunPage page(session, def);
+    const std::optional<PageRead> read = ReadValues(host, page, def);
+    if (!read) return kExitFailed;
+    const int lang = session.Lang();
+    std::string text = json ? ValuesJson(def, read->values, lang, read->left) : ValuesText(def, read->values, lang, read->left);
     if (replies) text = WithReplies(text, json, session.Exchanges());
     if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
       std::fprintf(stderr, "deveder-cli: cannot write the values to standard output\n");
@@ -164,16 +158,16 @@ int PageCommand(Session& session, const PageDef& def, const Args& args) {
       return Usage("wlan.sta=" + Shown(sta->second, true) +
                    ": every field is empty, and the Write sends no station list without one, so the printer "
                    "would keep its SSID and password; give SSID,password,...");
-    error = CheckEdits(session, def, edits);
+    error = CheckEdits(def, edits, session.Lang());
     if (!error.empty()) return Usage(error.substr(0, error.size() - 1));
     if (int rc = session.RequirePort()) return rc;
-    auto page = session.Open(def.make(), def.command);
-    int rc = ReadPage(session, *page, def);
-    if (rc != kExitOk) return rc;
+    RunHost host(session);
+    RunPage page(session, def);
+    if (!ReadValues(host, page, def)) return kExitFailed;
     // Nothing is sent unless every edit fits.
-    error = ApplyEdits(def, *page, edits, session.Lang());
+    error = ApplyEdits(def, page.Controls(), edits, session.Lang());
     if (!error.empty()) return Usage(error.substr(0, error.size() - 1));
-    return WritePage(session, *page, def);
+    return WriteExit(def, WritePage(host, page, def));
   }
   return Usage("unknown verb " + verb + " (read or write)");
 }
@@ -188,21 +182,13 @@ int CmdBackup(Session& session, const Args& args) {
   if (args.size() != 1) return Usage("backup needs FILE");
   if (std::string problem = OutputPathProblem(args[0]); !problem.empty()) return Usage("backup: " + problem);
   if (int rc = session.RequirePort()) return rc;
-  QJsonObject all;
-  for (const PageDef* def : AllPages()) {
-    auto page = session.Open(def->make(), def->command);
-    int rc = ReadPage(session, *page, *def);
-    if (rc != kExitOk) return rc;
-    std::set<std::string> left;
-    const Values values = ReadValues(session, *page, *def, left);
-    all.insert(
-        QString::fromLatin1(def->jsonKey),
-        QJsonDocument::fromJson(QByteArray::fromStdString(ValuesJson(*def, values, session.Lang(), left))).object());
-  }
+  RunHost host(session);
+  const std::optional<std::string> text = TakeBackup(host);
+  if (!text) return kExitFailed;
   // Whole or not at all, and the owner's alone: the file holds WiFi
   // passwords and the Bluetooth PIN.
   std::string error;
-  if (!WriteWholeFile(args[0], QJsonDocument(all).toJson(QJsonDocument::Indented).toStdString(), error)) {
+  if (!WriteWholeFile(args[0], *text, error)) {
     std::fprintf(stderr, "deveder-cli: cannot write the backup %s\n", Shown(error).c_str());
     return kExitFailed;
   }
@@ -223,15 +209,16 @@ int CmdRestore(Session& session, const Args& args) {
   // The whole file is checked before anything is sent: each key that
   // cannot be used is named.
   RestorePlan restore;
-  const std::string errors = PlanRestore(session, top, withIdentity, restore);
+  const std::string errors = PlanRestore(top, withIdentity, session.Lang(), restore);
   if (!errors.empty()) return Usage(file + ": " + errors.substr(0, errors.size() - 1));
-  for (const std::string& line : restore.notWritten) std::fprintf(stderr, "restore: %s\n", line.c_str());
-  const auto& plans = restore.pages;
+  for (const std::string& line : restore.notWritten)
+    std::fprintf(stderr, "restore: %s%s\n", line.c_str(),
+                 line.ends_with("names one printer") ? " (--with-identity writes it)" : "");
   if (int rc = session.RequirePort()) return rc;
   // What a stop part-way leaves: the pages written so far.
   std::vector<std::string> written;
   std::vector<std::string> left;
-  for (const auto& plan : plans) left.push_back(plan.first->jsonKey);
+  for (const auto& plan : restore.pages) left.push_back(plan.first->jsonKey);
   session.CatchSignals([&] {
     auto join = [](const std::vector<std::string>& v) {
       std::string out;
@@ -241,37 +228,27 @@ int CmdRestore(Session& session, const Args& args) {
     return "Pages written: " + join(written) + "; not written (the one under way may be in part): " + join(left) +
            ".";
   });
-  int result = kExitOk;
-  for (const auto& [def, edits] : plans) {
-    session.CheckSignals();
-    auto page = session.Open(def->make(), def->command);
-    int rc = ReadPage(session, *page, *def);
-    if (rc != kExitOk) return rc;
-    const std::string error = ApplyEdits(*def, *page, edits, session.Lang());
-    if (!error.empty()) {
-      std::fprintf(stderr, "deveder-cli: %s", error.c_str());
-      return kExitFailed;
-    }
-    rc = WritePage(session, *page, *def);
-    if (rc != kExitOk) return rc;
-    written.push_back(def->jsonKey);
+  RunHost host(session);
+  const RestoreOutcome done = RestoreBackup(host, restore, [&](const PageDef& def) {
+    written.push_back(def.jsonKey);
     left.erase(left.begin());
-    // Read again and compare with the file.
-    const Values wanted = CurrentValues(session, *page, *def);
-    auto check = session.Open(def->make(), def->command);
-    rc = ReadPage(session, *check, *def);
-    if (rc != kExitOk) return rc;
-    const Values now = CurrentValues(session, *check, *def);
-    for (const auto& [name, value] : edits) {
-      const auto want = wanted.find(name);
-      const auto it = now.find(name);
-      if (want == wanted.end() || it == now.end() || it->second == want->second) continue;
-      std::fprintf(stderr, "differs: %s: file \"%s\", printer \"%s\"\n", name.c_str(), Shown(value, true).c_str(),
-                   !it->second ? "(nothing)" : Shown(FromPrinterBytes(*it->second, session.Lang()), true).c_str());
-      result = kExitFailed;
-    }
+  });
+  for (const Difference& d : done.differs)
+    std::fprintf(stderr, "differs: %s: file \"%s\", printer \"%s\"\n", d.name.c_str(),
+                 Shown(d.file.value_or(QString()), true).c_str(),
+                 d.printer ? Shown(*d.printer, true).c_str() : "(nothing)");
+  switch (done.ending) {
+    case RestoreOutcome::Ending::Done:
+      break;
+    case RestoreOutcome::Ending::ReadFailed:
+      return kExitFailed;
+    case RestoreOutcome::Ending::EditRefused:
+      std::fprintf(stderr, "deveder-cli: %s", done.error.c_str());
+      return kExitFailed;
+    case RestoreOutcome::Ending::WriteFailed:
+      return WriteExit(*done.page, done.write);
   }
-  return result;
+  return done.ok() ? kExitOk : kExitFailed;
 }
 
 }  // namespace deveder::cli
@@ -285,42 +262,24 @@ int CmdVerify(Session& session, const Args& args) {
   if (const std::string errors = CheckVerifyFile(top); !errors.empty())
     return Usage(args[0] + ": " + errors.substr(0, errors.size() - 1));
   if (int rc = session.RequirePort()) return rc;
-  int differences = 0;
-  for (const PageDef* def : AllPages()) {
-    if (!top.contains(QString::fromLatin1(def->jsonKey))) continue;
-    const QJsonObject saved = top.value(QString::fromLatin1(def->jsonKey)).toObject();
-    auto page = session.Open(def->make(), def->command);
-    if (int rc = ReadPage(session, *page, *def)) return rc;
-    std::set<std::string> left;
-    const Values now = ReadValues(session, *page, *def, left);
-    for (auto it = saved.begin(); it != saved.end(); ++it) {
-      const std::string name = it.key().toStdString();
-      if (name == kLeftWithPrinterKey) continue;
-      // What the page only shows may change by itself (an address given out
-      // by DHCP): it is not compared.
-      if (IsShownOnly(*def, name)) continue;
-      const std::optional<std::string>& value = now.at(name);
-      const std::optional<QString> printer =
-          value ? std::optional<QString>(FromPrinterBytes(*value, session.Lang())) : std::nullopt;
-      const std::optional<QString> file =
-          it.value().isNull() ? std::nullopt : std::optional<QString>(it.value().toString());
-      if (printer == file) continue;
-      ++differences;
-      std::printf("%s.%s: file %s, printer %s\n", def->jsonKey, name.c_str(),
-                  file ? ("\"" + Shown(*file, true) + "\"").c_str() : "(no answer)",
-                  printer ? ("\"" + Shown(*printer, true) + "\"").c_str() : "(no answer)");
-    }
-  }
+  RunHost host(session);
+  const std::optional<std::vector<Difference>> differences = VerifyBackup(host, top);
+  if (!differences) return kExitFailed;
+  auto quoted = [](const std::optional<QString>& v) { return v ? "\"" + Shown(*v, true) + "\"" : std::string("(no answer)"); };
+  for (const Difference& d : *differences)
+    std::printf("%s.%s: file %s, printer %s\n", d.page->jsonKey, d.name.c_str(), quoted(d.file).c_str(),
+                quoted(d.printer).c_str());
   if (std::fflush(stdout) != 0) {
     std::fprintf(stderr, "deveder-cli: cannot write the differences to standard output\n");
     return kExitFailed;
   }
-  if (differences == 0) {
+  const std::size_t n = differences->size();
+  if (n == 0) {
     std::fprintf(stderr, "verify: the printer holds what %s holds\n", args[0].c_str());
     return kExitOk;
   }
-  std::fprintf(stderr, "verify: %d value%s differ%s from %s\n", differences, differences == 1 ? "" : "s",
-               differences == 1 ? "s" : "", args[0].c_str());
+  std::fprintf(stderr, "verify: %zu value%s differ%s from %s\n", n, n == 1 ? "" : "s", n == 1 ? "s" : "",
+               args[0].c_str());
   return kExitFailed;
 }
 

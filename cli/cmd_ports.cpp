@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "cli/cli_commands.h"
-#include "cli/printable.h"
+#include "pages/core/printable.h"
 #include "link/port_access.h"
 #include "link/port_walk.h"
 #include "pages/core/port_cause.h"

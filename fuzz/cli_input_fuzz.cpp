@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "cli/cli_args.h"
-#include "cli/printable.h"
-#include "cli/restore_file.h"
+#include "pages/core/printable.h"
+#include "pages/backup/backup_file.h"
 #include "protocol/text_codec.h"
 
 using namespace deveder::cli;
@@ -62,19 +62,16 @@ void PortList(const std::string& bytes) {
 
 void Backup(const std::string& bytes, bool withIdentity) {
   QJsonObject top;
-  if (!ParseBackup(QByteArray::fromStdString(bytes), top).empty()) return;
-  Options options;
-  options.lang = deveder::kLangEnglish;
-  Session session(options);
-  RestorePlan plan;
-  const std::string errors = PlanRestore(session, top, withIdentity, plan);
+  if (!deveder::ParseBackup(QByteArray::fromStdString(bytes), top).empty()) return;
+  deveder::RestorePlan plan;
+  const std::string errors = deveder::PlanRestore(top, withIdentity, deveder::kLangEnglish, plan);
   if (errors.empty() && plan.pages.empty()) __builtin_trap();
-  CheckVerifyFile(top);
+  deveder::CheckVerifyFile(top);
 }
 
 void Printed(const std::string& bytes) {
   for (bool value : {false, true}) {
-    const std::string shown = Shown(QString::fromUtf8(bytes), value);
+    const std::string shown = deveder::Shown(QString::fromUtf8(bytes), value);
     for (std::size_t i = 0; i < shown.size(); ++i) {
       const unsigned char c = static_cast<unsigned char>(shown[i]);
       const bool allowed = !value && (c == '\n' || c == '\t');

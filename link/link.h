@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -124,6 +125,8 @@ struct WriteOptions {
   std::optional<Deadline> bound;
   // Call the pump hook between polls (a long transfer in the window).
   bool pump = false;
+  // Told the bytes the device has taken so far, after each piece it takes.
+  std::function<void(int taken)> progress;
 };
 
 class Link {

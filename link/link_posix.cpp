@@ -112,6 +112,7 @@ IoResult Link::Write(const void* bytes, int length, const WriteOptions& options)
     if (n > 0) {
       TracePort(true, p + r.bytes, static_cast<int>(n));
       r.bytes += static_cast<int>(n);
+      if (options.progress) options.progress(r.bytes);
       continue;
     }
     if (n < 0 && !posix::IsTransient(errno)) return Failed(PortFault::DeviceFailure, errno, r.bytes);

@@ -4,6 +4,8 @@
 // logic sees exactly the controls the window has.
 #pragma once
 
+#include <QString>
+
 #include <cstdint>
 #include <vector>
 
@@ -60,6 +62,12 @@ struct DialogTemplate {
 // The template of a dialog in a language (2052 Chinese, anything else
 // English). Every dialog exists in both languages.
 const DialogTemplate& FindDialogTemplate(int dialogId, int langId);
+
+// A field as the page labels it: the label in front of the control (or the
+// control's own caption), after the caption of the group box around it when
+// another label of the page reads the same ("STA Mode SSID"); a radio
+// button by its group. Empty when the control has none of them.
+QString FieldCaption(const DialogTemplate& dialog, int controlId);
 
 // Pixel geometry of dialog units: x * avgCharWidth / 4, y * charHeight / 8.
 struct DialogUnits {

@@ -31,12 +31,35 @@ enum class WindowText {
   Done,                  // %1: the action
   FontDone,              // %1: bytes
   FirmwareDone,          // %1: bytes
+  SampleDone,            // %1: the button's caption, %2: bytes
   Failed,                // %1: the action, %2: its message
   NotDone,               // %1: the action, declined at its question
   ProgressBytes,         // %1: bytes; the progress bar's text around "%p"
   BaudTip,               // the baud box's tool tip
   TrafficButton,         // the button that shows the last actions' traffic
   TrafficTitle,
+  // The Backup menu under the pages.
+  BackupButton,
+  BackupSave,            // menu entries
+  BackupRestore,
+  BackupVerify,
+  BackupFilter,          // the file dialog's filter
+  SaveAction,            // the actions' names in the status line
+  RestoreAction,
+  VerifyAction,
+  BackupSaved,           // %1: file name
+  CannotWrite,           // %1: path, %2: why
+  NotABackup,            // %1: path, %2: why (one line per reason)
+  NoRegularFile,         // a device, a folder, or a file over 1 MiB
+  ConfirmRestore,        // %1: file name, %2: the printer, %3: the pages
+  RestoreDone,           // %1: file name
+  RestoreDiffers,        // %1: count, %2: file name
+  RestoreStopped,        // %1: the pages written
+  NoPagesWritten,
+  VerifySame,            // %1: file name
+  VerifyDiffers,         // %1: count, %2: file name
+  DifferenceLine,        // %1: page.variable, %2: the file's value, %3: the printer's
+  NotSent,               // a value the Write would not send
   // Questions and advice of the pages' actions.
   ConfirmTitle,
   ConfirmFactoryDefault, // %1: the printer

@@ -33,6 +33,7 @@ tests_for() {
     protocol/firmware_packets*) echo test_firmware ;;
     protocol/*) echo test_unit test_settings ;;
     pages/core/*) echo test_unit test_settings test_wifi test_gui ;;
+    pages/backup/*) echo test_cli test_gui ;;
     pages/*/*) local page=${1#pages/}; echo "test_${page%%/*}" ;;
     cli/*) echo test_cli ;;
     sim/*) echo test_unit test_firmware ;;

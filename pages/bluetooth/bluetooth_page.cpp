@@ -163,11 +163,11 @@ BluetoothWritePlan BuildBluetoothWrite(const ControlModel& c, LineForm form, int
   // that cannot travel refuses the whole Update.
   for (const BluetoothField& f : kFields) {
     bool kept = false;
-    std::optional<std::string> value = b.AsRead(f.var, &kept);
+    std::optional<std::string> value = b.AsRead(f.var, &kept, f.control);
     if (kept) continue;
     // The address goes out as twelve digits whatever the printer showed, so
     // an unchanged one that a line can carry is still written from its edit.
-    if (!value || f.control == kAddressEdit) value = b.FromText(f.var.name, FieldText(c, f));
+    if (!value || f.control == kAddressEdit) value = b.FromText(f.var.name, FieldText(c, f), f.control);
     if (!value || plan.missing) continue;
     if (value->empty()) plan.missing = f.missing;
     else b.TextLine(f.var, *value);
@@ -188,7 +188,7 @@ ActionResult BluetoothPage::WriteBluetoothSettings(PageContext& ctx) {
   const BluetoothWritePlan plan =
       BuildBluetoothWrite(ctx.controls, FormForFlag(ctx.printer.namedFormFlag), ctx.langId, &readBack_);
   kept_ = plan.kept;
-  if (plan.refusal) return stop(ValueRefusalMessage(*plan.refusal, ctx.langId));
+  if (plan.refusal) return stop(RefusalMessageOnPage(ctx, DialogId(), *plan.refusal));
   if (plan.tooLong) return stop(ValueTooLongMessage(ctx.langId));
   // Each line is one bounded write; no window messages are pumped and no
   // pause follows.
@@ -198,7 +198,7 @@ ActionResult BluetoothPage::WriteBluetoothSettings(PageContext& ctx) {
   // "Write OK" only once the lines have left and the printer is still there.
   if (!port.link->ConfirmOutput().ok()) return lost();
   port.link.reset();
-  if (!plan.kept.empty()) ctx.ui.ShowNotice(KeptValuesMessage(plan.kept, ctx.langId));
+  if (!plan.kept.empty()) ctx.ui.ShowNotice(KeptValuesMessageOnPage(ctx, DialogId(), plan.kept));
   ctx.ui.ShowTimedMessage(LoadString(kStrWriteOk, ctx.langId), LoadString(kStrBtSetup, ctx.langId));
   return Succeeded(kStrWriteOk, LoadString(kStrWriteOk, ctx.langId));
 }

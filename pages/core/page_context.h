@@ -44,6 +44,22 @@ class Ui {
   // (the font download between two blocks). A seam that cannot be asked
   // says no.
   virtual bool StopRequested() { return false; }
+  // How far a transfer has got whose page has no progress bar of its own
+  // (the sample print): `done` of `total` bytes. A seam without a place
+  // for it shows nothing.
+  virtual void ShowTransfer(qint64 done, qint64 total) {
+    (void)done;
+    (void)total;
+  }
+  // A field as this seam's user knows it: `variable` is the printer's
+  // name for it, `controlId` the control of dialog `dialogId` that holds
+  // it. The window names it as the page labels it; by default, by its
+  // variable.
+  virtual QString FieldName(const QString& variable, int dialogId, int controlId) {
+    (void)dialogId;
+    (void)controlId;
+    return variable;
+  }
   // Modal box that closes itself about 500 ms after it opened (timer 101).
   virtual void ShowTimedMessage(const QString& text, const QString& caption) = 0;
   // File-open dialog; nullopt when the user cancels. `filter` is the

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "pages/core/page_context.h"
 #include "pages/core/read_back.h"
 #include "protocol/text_codec.h"
 
@@ -32,12 +33,25 @@ QString ValueRefusalMessage(const ValueRefusal& r, int langId) {
                   .arg(r.field, ch);
 }
 
-std::optional<ValueRefusal> RefusalOf(const QString& field, const LineValue& value) {
+std::optional<ValueRefusal> RefusalOf(const QString& field, const LineValue& value, int control) {
   if (value.ok()) return std::nullopt;
-  return ValueRefusal{field, value.fault, value.character};
+  return ValueRefusal{field, value.fault, value.character, false, control};
 }
 
-QString KeptValuesMessage(const std::vector<KeptValue>& kept, int langId) {
+QString RefusalMessageOnPage(const PageContext& ctx, int dialogId, ValueRefusal refusal) {
+  if (refusal.control) refusal.field = ctx.ui.FieldName(refusal.field, dialogId, refusal.control);
+  return ValueRefusalMessage(refusal, ctx.langId);
+}
+
+QString KeptValuesMessageOnPage(const PageContext& ctx, int dialogId, const std::vector<KeptValue>& kept) {
+  return KeptValuesMessage(kept, ctx.langId, [&](const KeptValue& k) {
+    const QString var = QString::fromStdString(k.var);
+    return k.control ? ctx.ui.FieldName(var, dialogId, k.control) : var;
+  });
+}
+
+QString KeptValuesMessage(const std::vector<KeptValue>& kept, int langId,
+                          const std::function<QString(const KeptValue&)>& name) {
   const bool zh = langId == kLangChinese;
   auto reason = [zh](KeptWhy why) {
     switch (why) {
@@ -54,7 +68,7 @@ QString KeptValuesMessage(const std::vector<KeptValue>& kept, int langId) {
   for (const KeptValue& k : kept) {
     auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == k.why; });
     if (it == groups.end()) it = groups.insert(groups.end(), {k.why, {}});
-    it->second << QString::fromStdString(k.var);
+    it->second << (name ? name(k) : QString::fromStdString(k.var));
   }
   QStringList parts;
   for (const auto& [why, names] : groups)
@@ -67,7 +81,7 @@ WriteBuilder::WriteBuilder(WritePlan& plan, const ControlModel& controls, LineFo
                            const ReadBack* readBack)
     : plan_(plan), controls_(controls), form_(form), lang_(langId), readBack_(readBack) {}
 
-std::optional<std::string> WriteBuilder::AsRead(const PrinterVar& var, bool* kept) {
+std::optional<std::string> WriteBuilder::AsRead(const PrinterVar& var, bool* kept, int control) {
   *kept = false;
   if (!readBack_) return std::nullopt;
   std::optional<ReadBack::Untouched> read = readBack_->IfUntouched(var.name, controls_);
@@ -78,14 +92,14 @@ std::optional<std::string> WriteBuilder::AsRead(const PrinterVar& var, bool* kep
     else if (SetvarTextLine(var, form_, read->bytes)) return std::move(read->bytes);
   }
   *kept = true;
-  plan_.kept.push_back({var.name, std::move(read->bytes), why});
+  plan_.kept.push_back({var.name, std::move(read->bytes), why, control});
   return std::nullopt;
 }
 
-std::optional<std::string> WriteBuilder::FromText(const char* field, const QString& text) {
+std::optional<std::string> WriteBuilder::FromText(const char* field, const QString& text, int control) {
   LineValue v = TextToLineValue(text, lang_);
   if (v.ok()) return std::move(v.bytes);
-  if (std::optional<ValueRefusal> r = RefusalOf(QString::fromUtf8(field), v)) Refuse(std::move(*r));
+  if (std::optional<ValueRefusal> r = RefusalOf(QString::fromUtf8(field), v, control)) Refuse(std::move(*r));
   return std::nullopt;
 }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@ namespace deveder {
 
 class ControlModel;
 class ReadBack;
+struct PageContext;
 
 // A value the user gave that cannot travel in a command line: the action
 // that would send it sends nothing.
@@ -30,11 +32,12 @@ struct ValueRefusal {
   // A comma typed into one field of a comma-separated list: the printer
   // would read one field more (`fault` is then None).
   bool splitsList = false;
+  int control = 0;  // the control that holds the value; 0: none to name
 };
 // Names the field and the character, in the interface language.
 QString ValueRefusalMessage(const ValueRefusal& refusal, int langId);
 // The refusal of a converted value, when it cannot go.
-std::optional<ValueRefusal> RefusalOf(const QString& field, const LineValue& value);
+std::optional<ValueRefusal> RefusalOf(const QString& field, const LineValue& value, int control = 0);
 
 // Why a value the user left as the Read put it is not written.
 enum class KeptWhy {
@@ -47,10 +50,19 @@ struct KeptValue {
   std::string var;
   std::string bytes;  // as read; empty when unanswered
   KeptWhy why = KeptWhy::Unsendable;
+  int control = 0;  // the control that shows it; 0: none to name
 };
 // One notice, not an error: which values were left with the printer and
-// why, in the interface language.
-QString KeptValuesMessage(const std::vector<KeptValue>& kept, int langId);
+// why, in the interface language; each named by `name`, else as its
+// variable.
+QString KeptValuesMessage(const std::vector<KeptValue>& kept, int langId,
+                          const std::function<QString(const KeptValue&)>& name = {});
+
+// The two messages as a page shows them: each field named as the page's
+// seam names it (the window: as the page labels it; deveder-cli: by its
+// variable).
+QString RefusalMessageOnPage(const PageContext& ctx, int dialogId, ValueRefusal refusal);
+QString KeptValuesMessageOnPage(const PageContext& ctx, int dialogId, const std::vector<KeptValue>& kept);
 
 // The lines of one Write, built from the controls before any is sent.
 struct WritePlan {
@@ -72,10 +84,11 @@ class WriteBuilder {
   // (unanswered, not shown as it is, or bytes no line can carry back; the
   // value is then recorded as kept). nullopt also when changed or when the
   // Read recorded nothing for it.
-  std::optional<std::string> AsRead(const PrinterVar& var, bool* kept);
+  // `control` shows the value.
+  std::optional<std::string> AsRead(const PrinterVar& var, bool* kept, int control = 0);
   // A text of the user's, converted exactly; nullopt (and the refusal
-  // recorded, the first one only) when it cannot go.
-  std::optional<std::string> FromText(const char* field, const QString& text);
+  // recorded, the first one only) when it cannot go. `control` holds it.
+  std::optional<std::string> FromText(const char* field, const QString& text, int control = 0);
   // Both in one: the value of `var` as read while unchanged, else `text`.
   // nullopt when kept or refused.
   std::optional<std::string> Value(const PrinterVar& var, const QString& text);

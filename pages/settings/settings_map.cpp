@@ -357,7 +357,7 @@ SettingsWritePlan BuildSettingsWrite(const ControlModel& c, LineForm form, int l
       if (!msw) continue;
     }
     bool kept = false;
-    std::optional<std::string> bytes = b.AsRead(row->var, &kept);
+    std::optional<std::string> bytes = b.AsRead(row->var, &kept, row->first);
     if (kept) continue;
     if (!bytes && msw) {
       // The digits and bits the page does not show stay as read.
@@ -367,7 +367,9 @@ SettingsWritePlan BuildSettingsWrite(const ControlModel& c, LineForm form, int l
     } else if (!bytes) {
       const std::optional<QString> text = ControlValue(*row, c);
       if (!text) continue;
-      bytes = b.FromText(row->var.name, *text);
+      // A pair is named by the edit that holds what cannot go.
+      const bool second = row->kind == Kind::Pair && TextToLineValue(c.Text(row->first), langId).ok();
+      bytes = b.FromText(row->var.name, *text, second ? row->second : row->first);
     }
     if (bytes && (!bytes->empty() || row->sendEmpty)) b.TextLine(row->var, *bytes);
   }

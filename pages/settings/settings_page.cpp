@@ -78,7 +78,7 @@ ActionResult SettingsPage::OnWriteSettings(PageContext& ctx) {
   const SettingsWritePlan plan =
       BuildSettingsWrite(ctx.controls, FormForFlag(ctx.printer.namedFormFlag), lang, &readBack_);
   kept_ = plan.kept;
-  if (plan.refusal) return refuse(ValueRefusalMessage(*plan.refusal, lang));
+  if (plan.refusal) return refuse(RefusalMessageOnPage(ctx, kSettingsDialogId, *plan.refusal));
   if (plan.tooLong) return refuse(ValueTooLongMessage(lang));
   for (const std::string& line : plan.lines)
     if (!port.link->SendLine(line).ok()) return lost();
@@ -86,7 +86,7 @@ ActionResult SettingsPage::OnWriteSettings(PageContext& ctx) {
   // last lines be noticed.
   if (!port.link->ConfirmOutput().ok()) return lost();
   port.link.reset();
-  if (!plan.kept.empty()) ctx.ui.ShowNotice(KeptValuesMessage(plan.kept, lang));
+  if (!plan.kept.empty()) ctx.ui.ShowNotice(KeptValuesMessageOnPage(ctx, kSettingsDialogId, plan.kept));
   // Without "msw" the Write is not whole: it ends silently, not as done.
   if (!plan.complete) return ActionResult{ActionOutcome::Refused, 0, {}, {}};
   ctx.ui.ShowTimedMessage(LoadString(kStrWriteOk, lang), LoadString(kStrSetup, lang));

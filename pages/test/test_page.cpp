@@ -77,11 +77,13 @@ int SampleJobForLanguages(unsigned languageMask) {
   return 0;
 }
 
-bool WriteJobAndWait(Link& link, const void* bytes, int length, const TestPageTiming& timing) {
+bool WriteJobAndWait(Link& link, const void* bytes, int length, const TestPageTiming& timing,
+                     std::function<void(int taken)> progress) {
   const milliseconds bound = timing.writeBoundMs > 0 ? milliseconds(timing.writeBoundMs) : link.WriteBound(length);
   // The device stopped taking bytes (a serial line that times out ends
   // short the same way): what it has not taken is dropped at the close.
-  if (!link.Write(bytes, length, WriteOptions{Deadline::After(bound), false}).ok()) return false;
+  const bool pump = static_cast<bool>(progress);
+  if (!link.Write(bytes, length, WriteOptions{Deadline::After(bound), pump, std::move(progress)}).ok()) return false;
   // Nothing is read back: a printer unplugged while the last bytes leave
   // is caught here rather than taken for a success.
   if (!link.ConfirmOutput().ok()) return false;
@@ -141,7 +143,13 @@ ActionResult TestPage::RunSamplePrint(PageContext& ctx) {
     port.link.reset();
     return RefuseWith(ctx, kMsgNoTemplate);
   }
-  if (!WriteJobAndWait(*port.link, job.data(), static_cast<int>(job.size()), timing)) return ConnectionLost(port, ctx);
+  // A job takes more than a minute at 9600 baud: the window shows how far
+  // it has got, in bytes taken by the port.
+  const qint64 total = static_cast<qint64>(job.size());
+  ctx.ui.ShowTransfer(0, total);
+  if (!WriteJobAndWait(*port.link, job.data(), static_cast<int>(job.size()), timing,
+                       [&ctx, total](int taken) { ctx.ui.ShowTransfer(taken, total); }))
+    return ConnectionLost(port, ctx);
   return Succeeded();
 }
 

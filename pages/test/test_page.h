@@ -60,8 +60,10 @@ struct TestPageTiming {
 // messages, until the port has taken them all and they have left. False
 // when the write fails, ends short or does not finish within the bound, or
 // the device is gone once it finished. On success, in serial mode, the
-// pause follows.
-bool WriteJobAndWait(Link& link, const void* bytes, int length, const TestPageTiming& timing);
+// pause follows. With `progress`, the write tells the bytes taken so far as
+// it goes and keeps the window going (the pump hook runs between polls).
+bool WriteJobAndWait(Link& link, const void* bytes, int length, const TestPageTiming& timing,
+                     std::function<void(int taken)> progress = {});
 
 class TestPage : public PageLogic {
  public:

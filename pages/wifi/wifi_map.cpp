@@ -198,7 +198,7 @@ void ListFromFields(WriteBuilder& b, const Row& r, const ControlModel& c) {
   std::string value;
   bool allEmpty = true;
   for (int i = 0; i < r.count; ++i) {
-    std::optional<std::string> item = b.FromText(r.var.name, c.Text(r.ids[i]));
+    std::optional<std::string> item = b.FromText(r.var.name, c.Text(r.ids[i]), r.ids[i]);
     if (!item) return;
     if (item->find(',') != std::string::npos) {
       // Named as the page labels it: the group, then the field.
@@ -219,7 +219,8 @@ WritePlan BuildWifiWrite(const ControlModel& c, LineForm form, int langId, const
   for (const Row& r : kRows) {
     if (r.kind == Kind::Shown) continue;
     bool kept = false;
-    if (const std::optional<std::string> asRead = b.AsRead(r.var, &kept)) {
+    // A list is named by its group, a choice by its buttons' group.
+    if (const std::optional<std::string> asRead = b.AsRead(r.var, &kept, r.kind == Kind::List ? r.group : r.ids[0])) {
       if (!asRead->empty()) b.TextLine(r.var, *asRead);
       continue;
     }

@@ -162,7 +162,7 @@ ActionResult WifiPage::WriteWifiSettings(PageContext& ctx) {
   // sent.
   const WritePlan plan = BuildWifiWrite(ctx.controls, FormForFlag(ctx.printer.namedFormFlag), ctx.langId, &readBack_);
   kept_ = plan.kept;
-  if (plan.refusal) return refuse(ValueRefusalMessage(*plan.refusal, ctx.langId));
+  if (plan.refusal) return refuse(RefusalMessageOnPage(ctx, DialogId(), *plan.refusal));
   if (plan.tooLong) return refuse(ValueTooLongMessage(ctx.langId));
   for (const std::string& line : plan.lines)
     if (!port.link->SendLine(line).ok()) return lost();
@@ -170,7 +170,7 @@ ActionResult WifiPage::WriteWifiSettings(PageContext& ctx) {
   // during the last lines must be told here.
   if (!port.link->ConfirmOutput().ok()) return lost();
   port.link.reset();
-  if (!plan.kept.empty()) ctx.ui.ShowNotice(KeptValuesMessage(plan.kept, ctx.langId));
+  if (!plan.kept.empty()) ctx.ui.ShowNotice(KeptValuesMessageOnPage(ctx, DialogId(), plan.kept));
   return Succeeded();
 }
 

@@ -2,7 +2,12 @@
 // what cannot be undone asks first and sends nothing on No.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include <QFileDialog>
+#include <QJsonObject>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -12,6 +17,7 @@
 #include "app/main_window.h"
 #include "gui/gui_app.h"
 #include "link/port_hooks.h"
+#include "pages/backup/backup_file.h"
 #include "protocol/text_codec.h"
 #include "sim/printer_sim.h"
 
@@ -36,11 +42,11 @@ class SimSource : public DeviceSource {
 };
 
 struct ToolWindow {
-  explicit ToolWindow(sim::Options options = {}) : printer(options) {
+  explicit ToolWindow(sim::Options options = {}, int lang = kLangEnglish) : printer(options) {
     tst::App();
     EXPECT_TRUE(printer.Start());
     InstallGuiPump();  // as the tool runs: waits keep the window going
-    window = std::make_unique<CDEVederDlg>(kLangEnglish, std::make_unique<SimSource>(printer.PortPath()), MakeToolPages());
+    window = std::make_unique<CDEVederDlg>(lang, std::make_unique<SimSource>(printer.PortPath()), MakeToolPages());
     window->show();
   }
   ~ToolWindow() {
@@ -177,4 +183,134 @@ TEST(ToolWindow, TheSpeedPickedForASerialPortIsTheLineSpeedOfARead) {
   EXPECT_TRUE(t.window->StatusPrinter()->toolTip().endsWith(QStringLiteral("line speed 115200 baud")))
       << t.window->StatusPrinter()->toolTip().toStdString();
   EXPECT_EQ(t.printer.LineBaud(), before);  // the line's own settings given back at the close
+}
+
+namespace {
+
+// Runs one entry of the Backup menu as the user would: the entry, the file
+// chosen in its dialog, and each box after it answered with `answer`
+// (Yes or No to the restore's question, OK to the rest). The boxes' texts.
+QStringList RunBackupEntry(ToolWindow& t, int entry, const QString& path, const QString& answer = QStringLiteral("Yes")) {
+  QStringList boxes;
+  QTimer answers;
+  QObject::connect(&answers, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+      // The path typed into its name field, then its Save or Open button.
+      if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) name->setText(path);
+      static_cast<QDialog*>(dialog)->accept();
+    } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      boxes << box->text() + QLatin1Char('\n') + box->informativeText();
+      for (QAbstractButton* b : box->buttons()) {
+        const QString text = b->text().remove(QLatin1Char('&'));
+        if (text.startsWith(answer) || (box->buttons().size() == 1 && text.startsWith(QStringLiteral("OK")))) {
+          b->click();
+          break;
+        }
+      }
+    }
+  });
+  answers.start(10);
+  t.window->Backup().Button()->menu()->actions().at(entry)->trigger();
+  return boxes;
+}
+
+enum { kSave, kRestore, kVerify };
+
+}  // namespace
+
+TEST(ToolWindow, BackupSavedVerifiedAndRestoredThroughTheMenu) {
+  ToolWindow t;
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("counter.json"));
+  QStringList boxes = RunBackupEntry(t, kSave, file);
+  ASSERT_EQ(boxes.size(), 1) << boxes.join("|").toStdString();
+  EXPECT_TRUE(boxes[0].startsWith(QStringLiteral("The settings, WiFi and Bluetooth values saved to counter.json")));
+  EXPECT_TRUE(t.window->StatusResult()->text().startsWith(QStringLiteral("The settings, WiFi and Bluetooth")));
+  // The file deveder-cli writes: the owner's alone, one object per page.
+  QFile saved(file);
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  EXPECT_EQ(saved.permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+  QJsonObject top;
+  ASSERT_EQ(ParseBackup(saved.readAll(), top), "");
+  EXPECT_EQ(top.keys(), (QStringList{"bluetooth", "settings", "wifi"}));
+  const QString name = top["bluetooth"].toObject()["bluetooth.friendly_name"].toString();
+
+  EXPECT_TRUE(RunBackupEntry(t, kVerify, file).value(0).startsWith(QStringLiteral("The printer holds what counter.json")));
+  {
+    auto lock = t.printer.Lock();
+    t.printer.Store().Set("bluetooth.friendly_name", "Counter 3");
+  }
+  boxes = RunBackupEntry(t, kVerify, file);
+  EXPECT_EQ(boxes.value(0), QStringLiteral("Differences from counter.json: 1\nbluetooth.bluetooth.friendly_name: file \"") +
+                                name + QStringLiteral("\", printer \"Counter 3\""));
+  EXPECT_TRUE(t.window->TrafficText().contains(QStringLiteral("Verify against file: Differences from counter.json: 1")))
+      << t.window->TrafficText().toStdString();
+
+  // Restore asks first, naming the file and the printer; No sends nothing.
+  t.printer.ClearLog();
+  boxes = RunBackupEntry(t, kRestore, file, QStringLiteral("No"));
+  EXPECT_TRUE(boxes.value(0).startsWith(QStringLiteral("Write the values of counter.json to TQ250L on "))) << boxes.join("|").toStdString();
+  EXPECT_TRUE(boxes.value(0).contains(QStringLiteral("settings.sn not written")));  // the identity stays
+  EXPECT_TRUE(t.printer.Lines().empty());
+  boxes = RunBackupEntry(t, kRestore, file);
+  EXPECT_EQ(boxes.value(1), QStringLiteral("Restored from counter.json\n"));
+  {
+    auto lock = t.printer.Lock();
+    EXPECT_EQ(t.printer.Store().Get("bluetooth.friendly_name"), name.toStdString());
+  }
+  EXPECT_TRUE(RunBackupEntry(t, kVerify, file).value(0).startsWith(QStringLiteral("The printer holds what")));
+
+  // A file that is no backup, or names a page there is none of, is refused
+  // before the printer hears anything.
+  t.printer.ClearLog();
+  for (const QByteArray& bytes : {QByteArray("not json"), QByteArray(R"({"printer": {}})"),
+                                  QByteArray(R"({"settings": {"density": 3}})")}) {
+    const QString bad = dir.filePath(QStringLiteral("bad.json"));
+    QFile f(bad);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+    f.close();
+    for (int entry : {kRestore, kVerify}) {
+      boxes = RunBackupEntry(t, entry, bad);
+      ASSERT_EQ(boxes.size(), 1) << bytes.toStdString();
+      EXPECT_TRUE(boxes[0].startsWith(bad + QStringLiteral(" cannot be used:\n"))) << boxes[0].toStdString();
+    }
+  }
+  EXPECT_TRUE(t.printer.Lines().empty());
+}
+
+TEST(ToolWindow, TheSamplePrintShowsPercentAndSizeAsItGoes) {
+  sim::Options paced;
+  paced.paceBaud = 921600;  // the job takes most of a second: the port takes it piece by piece
+  ToolWindow t(paced);
+  std::vector<int> shown;
+  QString format;
+  QObject::connect(t.window->StatusProgress(), &QProgressBar::valueChanged, [&](int value) {
+    shown.push_back(value);
+    format = t.window->StatusProgress()->format();
+    EXPECT_TRUE(t.window->StatusProgress()->isVisible());
+  });
+  t.Press(5, 1104, QString());  // Demo Print
+  ASSERT_FALSE(shown.empty());
+  EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
+  EXPECT_GT(shown.size(), 2u);
+  EXPECT_EQ(shown.back(), 100);
+  EXPECT_EQ(format, QStringLiteral("%p % of 61,967 bytes"));
+  EXPECT_FALSE(t.window->StatusProgress()->isVisible());
+  EXPECT_TRUE(t.window->StatusResult()->text().startsWith(QStringLiteral("Demo Print: 61,967 bytes sent ")))
+      << t.window->StatusResult()->text().toStdString();
+}
+
+TEST(ToolWindow, AValueThatCannotGoIsNamedAsItsFieldIsLabelled) {
+  for (const auto& [lang, field] : {std::pair{kLangEnglish, "STA Mode SSID"}, std::pair{kLangChinese, "STA 模式 SSID"}}) {
+    ToolWindow t({}, lang);
+    t.window->SwitchPage(3);  // read when first shown
+    t.window->Page(3)->Controls().SetText(1179, QStringLiteral("Shop\x01"));
+    t.printer.ClearLog();
+    const QString message = t.Press(3, 1060, QString());
+    EXPECT_TRUE(message.contains(QString::fromUtf8(field) + (lang == kLangEnglish ? ": " : "："))) << message.toStdString();
+    EXPECT_FALSE(message.contains(QStringLiteral("wlan.sta"))) << message.toStdString();
+    EXPECT_TRUE(t.printer.Lines().empty());
+  }
 }

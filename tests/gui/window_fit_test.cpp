@@ -341,6 +341,12 @@ TEST(WindowFit, EveryTextFitsItsRectangleInBothLanguages) {
       EXPECT_GT(line->y(), w->Tabs()->geometry().bottom()) << Describe(line).toStdString();
       EXPECT_GE(line->contentsRect().height(), line->fontMetrics().height()) << Describe(line).toStdString();
     }
+    // Its buttons (Backup, Traffic log) at the right end show their captions
+    // whole, clear of the result's text.
+    QPushButton* backup = w->Backup().Button();
+    EXPECT_TRUE(w->rect().contains(backup->geometry()));
+    EXPECT_GE(backup->width(), backup->sizeHint().width());
+    EXPECT_LT(w->StatusResult()->geometry().right(), backup->x());
     for (int i = 0; i < kPageCount; ++i) {
       w->SwitchPage(i);  // laid out as shown
       const QStringList cuts =

@@ -3,11 +3,13 @@
 // should send.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 #include "pages/core/write_values.h"
 #include "protocol/line_value.h"
 #include "protocol/text_codec.h"
+#include "resources/dialog_template.h"
 #include "sim/interpreter.h"
 #include "sim/printer_sim.h"
 
@@ -107,4 +109,39 @@ TEST(SimFaultLog, LinesNoToolShouldSendAreLoggedAsFaults) {
   };
   for (const std::string& line : bad) feed(line);
   EXPECT_EQ(printer.FaultyLines(), std::vector<std::string>(std::begin(bad), std::end(bad)));
+}
+
+// Messages name a value by the field the page shows it in: every field of
+// the three pages that hold the printer's values has a name of its own on
+// its page, in both languages.
+TEST(FieldCaption, EveryValueFieldOfAPageHasANameOfItsOwn) {
+  for (int lang : {kLangEnglish, kLangChinese}) {
+    for (int dialog : {144, 162, 132}) {
+      std::map<QString, int> seen;
+      for (const ControlTemplate& c : FindDialogTemplate(dialog, lang).controls) {
+        if (c.kind != ControlKind::Edit && c.kind != ControlKind::IpAddress && c.kind != ControlKind::ComboList &&
+            c.kind != ControlKind::ComboEdit)
+          continue;
+        const QString name = FieldCaption(FindDialogTemplate(dialog, lang), c.id);
+        EXPECT_FALSE(name.isEmpty()) << dialog << "/" << c.id << " in " << lang;
+        const auto [it, fresh] = seen.emplace(name, c.id);
+        EXPECT_TRUE(fresh) << name.toStdString() << " names " << it->second << " and " << c.id << " in " << lang;
+      }
+    }
+  }
+  const struct {
+    int dialog, control;
+    const char *en, *zh;
+  } named[] = {
+      {162, 1179, "STA Mode SSID", "STA 模式 SSID"},  // another SSID is the AP's
+      {162, 1155, "WIFI Mode", "WIFI 模式"},          // a choice by its group
+      {162, 1159, "STA Mode", "STA 模式"},            // a whole list by its group
+      {144, 1105, "MFG", "厂商"},
+      {144, 1109, "USB Device MFG", "MFG"},  // the Chinese page has one MFG
+      {132, 1011, "BSSID", "名称"},
+  };
+  for (const auto& n : named) {
+    EXPECT_EQ(FieldCaption(FindDialogTemplate(n.dialog, kLangEnglish), n.control), U(n.en));
+    EXPECT_EQ(FieldCaption(FindDialogTemplate(n.dialog, kLangChinese), n.control), U(n.zh));
+  }
 }

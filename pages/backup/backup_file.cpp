@@ -1,20 +1,15 @@
-#include "cli/restore_file.h"
+#include "pages/backup/backup_file.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <algorithm>
-#include <cstdio>
 
-#include "cli/cli_commands.h"
-#include "cli/input_file.h"
-#include "cli/printable.h"
+#include "pages/core/printable.h"
 
-namespace deveder::cli {
+namespace deveder {
 
 namespace {
-
-constexpr std::size_t kMaxBackupBytes = 1 << 20;
 
 // Identity values stay unless asked for: a backup of one printer must not
 // clone its serial number or Bluetooth address onto another.
@@ -46,17 +41,16 @@ std::string ParseBackup(const QByteArray& bytes, QJsonObject& top) {
   return {};
 }
 
-int LoadBackup(const std::string& file, QJsonObject& top) {
-  // A device or a pipe is never read.
-  std::string why;
-  const std::optional<std::string> bytes = ReadRegularFile(file, kMaxBackupBytes, &why);
-  if (!bytes) return Usage(file + " is no regular file of at most 1 MiB (" + why + ")");
-  if (std::string error = ParseBackup(QByteArray::fromStdString(*bytes), top); !error.empty())
-    return Usage(file + " " + error);
-  return kExitOk;
+std::string BackupText(const std::vector<std::pair<const PageDef*, PageRead>>& pages, int lang) {
+  QJsonObject all;
+  for (const auto& [def, read] : pages)
+    all.insert(QString::fromLatin1(def->jsonKey),
+               QJsonDocument::fromJson(QByteArray::fromStdString(ValuesJson(*def, read.values, lang, read.left)))
+                   .object());
+  return QJsonDocument(all).toJson(QJsonDocument::Indented).toStdString();
 }
 
-std::string PlanRestore(Session& session, const QJsonObject& top, bool withIdentity, RestorePlan& plan) {
+std::string PlanRestore(const QJsonObject& top, bool withIdentity, int lang, RestorePlan& plan) {
   std::string errors = CheckPages(top);
   for (const PageDef* def : AllPages()) {
     const QJsonObject saved = PageOf(top, *def);
@@ -81,12 +75,12 @@ std::string PlanRestore(Session& session, const QJsonObject& top, bool withIdent
       } else if (IsShownOnly(*def, name)) {
         plan.notWritten.push_back(where + " not written: shown only");
       } else if (IsIdentity(name) && !withIdentity) {
-        plan.notWritten.push_back(where + " not written: it names one printer (--with-identity writes it)");
+        plan.notWritten.push_back(where + " not written: it names one printer");
       } else {
         edits[name] = it.value().toString();
       }
     }
-    errors += CheckEdits(session, *def, edits);
+    errors += CheckEdits(*def, edits, lang);
     if (!edits.empty()) plan.pages.emplace_back(def, std::move(edits));
   }
   if (errors.empty() && plan.pages.empty()) errors = "no value to restore\n";
@@ -110,4 +104,4 @@ std::string CheckVerifyFile(const QJsonObject& top) {
   return errors;
 }
 
-}  // namespace deveder::cli
+}  // namespace deveder

@@ -1,19 +1,21 @@
-// The three pages the command-line tool reads and writes, by their buttons
-// and their own mapping functions.
+#include "pages/backup/backup_pages.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
 
-#include "cli/page_map.h"
-#include "cli/printable.h"
+#include "pages/core/memory_controls.h"
+#include "pages/core/printable.h"
+#include "pages/core/write_values.h"
+#include "protocol/line_value.h"
 #include "pages/bluetooth/bluetooth_page.h"
 #include "pages/settings/settings_page.h"
 #include "pages/settings/settings_tables.h"
 #include "pages/wifi/wifi_page.h"
 #include "protocol/text_codec.h"
 
-namespace deveder::cli {
+namespace deveder {
 
 namespace {
 
@@ -111,21 +113,22 @@ bool IsVar(const PageDef& def, const std::string& name) {
   return std::any_of(def.vars.begin(), def.vars.end(), [&](const char* v) { return name == v; });
 }
 
-Values CurrentValues(Session& session, Session::Page& page, const PageDef& def) {
+Values CurrentValues(const PageDef& def, const PageLogic& logic, const ControlModel& controls, int lang) {
   Values values;
   for (const char* v : def.vars) values[v] = std::nullopt;
   // The named form: every line names its variable.
-  for (const std::string& line : def.plan(*page.logic, *page.controls, LineForm::Named, session.Lang()).lines) {
+  for (const std::string& line : def.plan(logic, controls, LineForm::Named, lang).lines) {
     std::string name, value;
     if (ParseNamedSetvar(line, name, value) && values.count(name)) values[name] = value;
   }
-  for (auto [name, id] : def.shownOnly) values[name] = ToPrinterBytes(page.controls->Text(id), session.Lang());
+  for (auto [name, id] : def.shownOnly) values[name] = ToPrinterBytes(controls.Text(id), lang);
   return values;
 }
 
-Values ReadValues(Session& session, Session::Page& page, const PageDef& def, std::set<std::string>& left) {
-  Values values = CurrentValues(session, page, def);
-  const ReadBack& got = def.readBack(*page.logic);
+Values AnsweredValues(const PageDef& def, const PageLogic& logic, const ControlModel& controls, int lang,
+                      std::set<std::string>& left) {
+  Values values = CurrentValues(def, logic, controls, lang);
+  const ReadBack& got = def.readBack(logic);
   for (auto& [name, value] : values) {
     const std::optional<ReadBack::Untouched> came = got.WhatCame(name);
     if (!came) continue;
@@ -136,16 +139,75 @@ Values ReadValues(Session& session, Session::Page& page, const PageDef& def, std
   return values;
 }
 
-std::string ApplyEdits(const PageDef& def, Session::Page& page, const std::map<std::string, QString>& edits,
-                       int lang) {
+std::string ApplyEdits(const PageDef& def, ControlModel& controls, const Edits& edits, int lang) {
   std::string errors;
   for (const auto& [name, value] : edits) {
-    const EditResult r = def.edit(*page.controls, name, value, lang);
+    const EditResult r = def.edit(controls, name, value, lang);
     if (r.ok()) continue;
     errors += name + "=" + Shown(value, true) + ": " + def.command + " " + name + " " + r.error;
     if (!r.fits.isEmpty()) errors += "; values that fit: " + Shown(r.fits.join(QStringLiteral(", ")));
     errors += "\n";
   }
+  return errors;
+}
+
+namespace {
+
+// Messages of a page nobody sees: the scratch pages below.
+class SilentUi : public Ui {
+ public:
+  void ShowMessage(const QString&) override {}
+  void ShowTimedMessage(const QString&, const QString&) override {}
+  std::optional<QString> ChooseOpenFile(const QString&, const QString&) override { return std::nullopt; }
+};
+
+// A page as the window creates it, over in-memory controls, that never
+// reaches a port.
+struct ScratchPage {
+  ScratchPage(const PageDef& def, int lang) : logic(def.make()), controls(FindDialogTemplate(logic->DialogId(), lang)) {
+    PageContext ctx{controls, ui, printer, LinkChoice{}, lang, nullptr};
+    logic->OnCreate(ctx);
+  }
+  std::unique_ptr<PageLogic> logic;
+  MemoryControls controls;
+  SilentUi ui;
+  PrinterInfo printer;
+};
+
+}  // namespace
+
+std::string CheckEdits(const PageDef& def, const Edits& edits, int lang) {
+  std::string errors;
+  Edits known;
+  for (const auto& [name, value] : edits) {
+    // A value the command language cannot carry exactly (a control
+    // character, a quote, a character the code page lacks) is refused with
+    // the window's message.
+    const std::optional<ValueRefusal> refusal = RefusalOf(QString::fromStdString(name), TextToLineValue(value, lang));
+    if (!IsVar(def, name)) errors += "unknown variable " + Shown(name) + " for " + def.command + "\n";
+    else if (IsShownOnly(def, name)) errors += name + " is shown only; the printer's value cannot be written\n";
+    else if (refusal) errors += Shown(ValueRefusalMessage(*refusal, lang)) + "\n";
+    else known[name] = value;
+  }
+  // On a page as the window creates it; a list the Read fills (the
+  // application list) is checked once the printer has been read.
+  ScratchPage scratch(def, lang);
+  for (const auto& [name, value] : known) {
+    const EditResult r = def.edit(scratch.controls, name, value, lang);
+    const bool later = std::find(def.filledByRead.begin(), def.filledByRead.end(), name) != def.filledByRead.end();
+    if (r.ok() || (later && r.error.rfind("fits no", 0) == 0)) continue;
+    errors += ApplyEdits(def, scratch.controls, {{name, value}}, lang);
+  }
+  if (!errors.empty()) return errors;
+  // The Write's own lines over the edits, in the longer (named) form. The
+  // printer's other values are not known yet: a one-digit stand-in takes
+  // the place of each, so that only the values given are judged.
+  ScratchPage lines(def, lang);
+  for (const char* var : def.vars)
+    if (!known.count(var) && !IsShownOnly(def, var)) def.edit(lines.controls, var, QStringLiteral("0"), lang);
+  ApplyEdits(def, lines.controls, known, lang);
+  const WriteLines planned = def.plan(*lines.logic, lines.controls, LineForm::Named, lang);
+  if (planned.refused) errors += Shown(planned.stop) + "\n";
   return errors;
 }
 
@@ -181,4 +243,4 @@ std::string ValuesText(const PageDef& def, const Values& values, int lang, const
   return out;
 }
 
-}  // namespace deveder::cli
+}  // namespace deveder

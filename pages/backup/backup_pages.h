@@ -1,22 +1,25 @@
-// The pages deveder-cli reads and writes, by their buttons and their own
-// mapping between controls and variables: what a Write would send from the
-// controls as they stand, and a user's edit of one variable. The tool keeps
-// no mapping of its own.
+// The three pages whose values a backup holds (settings, WiFi, Bluetooth),
+// by their buttons and their own mapping between controls and variables:
+// what a Write would send from the controls as they stand, and a user's
+// edit of one variable. The window and deveder-cli both save, restore and
+// verify through these; neither keeps a mapping of its own.
 #pragma once
 
+#include <QString>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "cli/cli_session.h"
+#include "pages/core/page_logic.h"
 #include "pages/core/page_values.h"
 #include "protocol/command_line.h"
 
-namespace deveder::cli {
+namespace deveder {
 
 // The lines a Write would send, and why it would stop before its last line
 // (empty when it would not).
@@ -58,18 +61,25 @@ using Values = std::map<std::string, std::optional<std::string>>;
 
 // What the page's Write would send now, by variable. Shown-only variables
 // carry the text their control shows.
-Values CurrentValues(Session& session, Session::Page& page, const PageDef& def);
+Values CurrentValues(const PageDef& def, const PageLogic& logic, const ControlModel& controls, int lang);
 
 // The key of a page's object that lists the variables left with the
 // printer by a Write from the page as read: unanswered, or a value the page
 // cannot show exactly.
 inline constexpr const char* kLeftWithPrinterKey = "left_with_printer";
 
+// A Read's values, and the variables it left with the printer.
+struct PageRead {
+  Values values;
+  std::set<std::string> left;
+};
+
 // What the printer answered to the page's last Read, by variable: its bytes
 // as they came, nullopt when it gave no answer. Variables the Read did not
 // ask for carry what the page's Write would send. `left` gets the variables
 // a Write would leave with the printer.
-Values ReadValues(Session& session, Session::Page& page, const PageDef& def, std::set<std::string>& left);
+Values AnsweredValues(const PageDef& def, const PageLogic& logic, const ControlModel& controls, int lang,
+                      std::set<std::string>& left);
 
 // Whether `name` is one of the page's variables, and one it writes.
 bool IsVar(const PageDef& def, const std::string& name);
@@ -77,14 +87,13 @@ bool IsShownOnly(const PageDef& def, const std::string& name);
 
 // Puts user edits (text as typed) into the page's controls. Empty when all
 // fit; otherwise one line per refused edit, naming it and what would fit.
-std::string ApplyEdits(const PageDef& def, Session::Page& page, const std::map<std::string, QString>& edits,
-                       int lang);
+std::string ApplyEdits(const PageDef& def, ControlModel& controls, const Edits& edits, int lang);
 
 // Names every edit the page's Write would refuse, before the printer is
 // asked anything: unknown and shown-only variables, values that fit no
 // control, and values the Write's lines cannot carry (a control character,
 // a character the code page lacks, a line too long). Empty when none.
-std::string CheckEdits(Session& session, const PageDef& def, const Edits& edits);
+std::string CheckEdits(const PageDef& def, const Edits& edits, int lang);
 
 // Output: one JSON object, or aligned "name  value" lines.
 // `left` is shown as a mark of its own: a list in the JSON object, a note
@@ -92,4 +101,4 @@ std::string CheckEdits(Session& session, const PageDef& def, const Edits& edits)
 std::string ValuesJson(const PageDef& def, const Values& values, int lang, const std::set<std::string>& left = {});
 std::string ValuesText(const PageDef& def, const Values& values, int lang, const std::set<std::string>& left = {});
 
-}  // namespace deveder::cli
+}  // namespace deveder

@@ -8,7 +8,7 @@
 #include <QString>
 #include <string>
 
-namespace deveder::cli {
+namespace deveder {
 
 // UTF-8 of `text` with those characters as \xHH (a byte the code page
 // leaves undefined also as \xHH, the byte itself) or \u{HHHH}. With
@@ -18,4 +18,4 @@ std::string Shown(const QString& text, bool value = false);
 // The same for UTF-8 text (a process name, a message built of such text).
 std::string Shown(const std::string& utf8);
 
-}  // namespace deveder::cli
+}  // namespace deveder

@@ -1,14 +1,14 @@
-// Files deveder-cli writes (backups, traces): whole or not at all. The
-// bytes go to a temporary file beside the final one, which takes the final
-// name only once they are on the disk; a run that stops before leaves the
-// old file as it was. Mode 0600: backups and traces hold WiFi passwords
-// and the Bluetooth PIN.
+// Files the tool writes (backups, deveder-cli's traces): whole or not at
+// all. The bytes go to a temporary file beside the final one, which takes
+// the final name only once they are on the disk; a run that stops before
+// leaves the old file as it was. Mode 0600: backups and traces hold WiFi
+// passwords and the Bluetooth PIN.
 #pragma once
 
 #include <cstdio>
 #include <string>
 
-namespace deveder::cli {
+namespace deveder {
 
 // Why `path` can never be an output: a symbolic link (written through, it
 // would replace or change the file it points to), a directory, or a folder
@@ -45,4 +45,4 @@ class OutputFile {
 // Writes `bytes` to `path` as one OutputFile.
 bool WriteWholeFile(const std::string& path, const std::string& bytes, std::string& error);
 
-}  // namespace deveder::cli
+}  // namespace deveder

@@ -1,10 +1,10 @@
-#include "cli/printable.h"
+#include "pages/core/printable.h"
 
 #include <QChar>
 #include <QList>
 #include <cstdio>
 
-namespace deveder::cli {
+namespace deveder {
 
 namespace {
 
@@ -50,4 +50,4 @@ std::string Shown(const QString& text, bool value) {
 
 std::string Shown(const std::string& utf8) { return Shown(QString::fromUtf8(utf8)); }
 
-}  // namespace deveder::cli
+}  // namespace deveder

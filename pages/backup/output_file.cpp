@@ -1,4 +1,4 @@
-#include "cli/output_file.h"
+#include "pages/backup/output_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-namespace deveder::cli {
+namespace deveder {
 
 namespace {
 
@@ -136,4 +136,4 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes, std::stri
   return out.Commit(error);
 }
 
-}  // namespace deveder::cli
+}  // namespace deveder
