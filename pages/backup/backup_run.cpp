@@ -87,12 +87,13 @@ RestoreOutcome RestoreBackup(BackupHost& host, const RestorePlan& plan,
     // Read again and compare with what the Write sent.
     const Values wanted = CurrentValues(*def, page->Logic(), page->Controls(), host.Lang());
     const std::unique_ptr<BackupPage> check = host.Open(*def);
-    const std::optional<PageRead> read = ReadValues(host, *check, *def);
-    const Values* now = read ? &read->values : nullptr;
-    if (!now) {
+    if (!check->Press(def->readButton, true)) {
       out.ending = RestoreOutcome::Ending::ReadFailed;
       return out;
     }
+    // Both as a Write would send them: the address as the page writes it.
+    const Values read = CurrentValues(*def, check->Logic(), check->Controls(), host.Lang());
+    const Values* now = &read;
     for (const auto& [name, value] : edits) {
       const auto want = wanted.find(name);
       const auto got = now->find(name);

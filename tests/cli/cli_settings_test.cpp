@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <string>
 
@@ -120,6 +122,35 @@ TEST(CliBackup, RestoreOntoAnotherPrinterKeepsItsIdentity) {
   SettledLines(*b);
   EXPECT_EQ(Get(*b, "sn"), Get(*a, "sn"));
   EXPECT_EQ(Get(*b, "bluetooth.address"), Get(*a, "bluetooth.address"));
+}
+
+TEST(CliRead, ShowsWhatThePrinterSaidAndMarksWhatAWriteLeavesWithIt) {
+  auto printer = StartPrinter();
+  SetSimVar(*printer, "media", "LABEL");      // a word no item of the list stands for
+  SetSimVar(*printer, "warn_format", "5");    // a number with no button
+  const QJsonObject obj = ReadJson(*printer, "settings");
+  EXPECT_EQ(obj.value("media").toString(), "LABEL");
+  EXPECT_EQ(obj.value("warn_format").toString(), "5");
+  EXPECT_EQ(obj.value("density").toString().toStdString(), Get(*printer, "density"));
+  QStringList left;
+  for (const QJsonValue& v : obj.value("left_with_printer").toArray()) left << v.toString();
+  EXPECT_EQ(left, (QStringList{"media", "warn_format"}));
+  CliRun text = RunCli(PortArgs(*printer) + "settings" + "read");
+  ASSERT_EQ(text.exitCode, 0) << text.err.toStdString();
+  EXPECT_TRUE(text.out.contains(QRegularExpression("\\nmedia +LABEL  \\(left with the printer\\)\\n"))) << text.out.toStdString();
+
+  // The backup holds the same; restoring it leaves both with the printer.
+  QTemporaryDir dir;
+  const QString file = dir.filePath("b.json");
+  ASSERT_EQ(RunCli(PortArgs(*printer) + "backup" << file).exitCode, 0);
+  SetSimVar(*printer, "density", "1");
+  CliRun restore = RunCli(PortArgs(*printer) + "restore" << file);
+  EXPECT_EQ(restore.exitCode, 0) << restore.err.toStdString();
+  EXPECT_TRUE(restore.err.contains("settings.media not written: left with the printer")) << restore.err.toStdString();
+  SettledLines(*printer);
+  EXPECT_EQ(Get(*printer, "media"), "LABEL");
+  EXPECT_EQ(Get(*printer, "warn_format"), "5");
+  EXPECT_EQ(RunCli(PortArgs(*printer) + "verify" << file).exitCode, 0);
 }
 
 }  // namespace
