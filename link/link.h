@@ -194,6 +194,8 @@ class Link {
   // Moves what the descriptor takes now: bytes taken (0: none now), or -1
   // with errno set.
   virtual long SendSome(const char* bytes, std::size_t length);
+  // After bytes were read.
+  virtual void AfterRead() {}
   // A read that completed with no bytes means the device went away.
   virtual bool EmptyReadIsLoss() const { return true; }
   // Waits until bytes the descriptor has taken have left it.

@@ -156,6 +156,7 @@ IoResult Link::WriteNow(const void* bytes, int length) {
 int Link::ReadSome(char* buffer, int capacity, IoResult& fault) {
   const ssize_t n = ::read(fd_, buffer, static_cast<size_t>(capacity));
   if (n > 0) {
+    AfterRead();
     TracePort(false, buffer, static_cast<int>(n));
     return static_cast<int>(n);
   }

@@ -1,5 +1,7 @@
 // The two links that are no terminal: a USB printer node and a network
 // printer's TCP connection.
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -54,6 +56,13 @@ class TcpLink final : public Link {
   // The printer closing its end is a lost printer, as an unplug is; the
   // bytes it has not acknowledged are the connection's output queue.
   short HangupEvents() const override { return POLLRDHUP; }
+  // A printer that holds back a small write until the last one is
+  // acknowledged (an answer, then the model reply behind it) is
+  // acknowledged at once, not after the delay the system may add.
+  void AfterRead() override {
+    const int one = 1;
+    setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+  }
 };
 
 }  // namespace
