@@ -1,12 +1,18 @@
 // Requests and their replies over an open port, one request at a time.
 //
-// A reply belongs to its request: whatever waits on the port before a
-// request goes out is discarded, and after a request whose reply did not come
-// within the wait, the channel resynchronises before it asks anything else —
-// it asks for the model once more and throws away everything up to and
-// including the model reply it already knows. A reply that comes late is so
-// never taken for the answer to the next request, which is what would put a
-// value under the wrong name and have the next Write store it there.
+// A reply has no end marker. Once the channel knows the printer's model
+// reply (the drain asks for it twice and takes the reply both answers
+// share), every request goes out with a getvar "model" behind it: the
+// printer answers in order, so the answer is everything that comes before
+// the model reply, however long the printer pauses within it, and nothing of
+// it can still be on its way when the next request goes out. Whatever waits
+// on the port before a request is discarded and marks the action out of
+// step. After a request whose model reply did not come within the wait, the
+// channel resynchronises before it asks anything else: one more getvar
+// "model", and everything up to the model replies still owed is dropped. A
+// late reply is so never taken for the answer to the next request, which is
+// what would put a value under the wrong name and have the next Write store
+// it there.
 #pragma once
 
 #include <string>
