@@ -136,7 +136,7 @@ std::vector<long> Sweep(const SweepAction& action) {
   const long total = clean.bytesOfAction;
   EXPECT_GT(total, 0) << action.name;
   std::set<long> cuts = {0, 1};
-  for (int i = 1; i < 12; ++i) cuts.insert(total * i / 12);
+  for (int i = 1; i < 8; ++i) cuts.insert(total * i / 8);
   cuts.insert(std::max(0L, total - 1));
   std::vector<long> tried;
   int afterwards = 0;
