@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -139,7 +140,9 @@ TEST(Replies, BytesWaitingBeforeARequestAreNoAnswerToIt) {
   for (int i = 0; i < 3; ++i) {
     printer->SendRaw(std::string("\x01\x06\x15", 3) + "TQ25");
     ASSERT_TRUE(printer->WaitFor([&] { return printer->Log().size() >= static_cast<std::size_t>(2 * i + 1); }, 1000));
-    usleep(20000);
+    // The stale bytes have reached the tool's side of the line.
+    pollfd ready{port.link->fd(), POLLIN, 0};
+    ASSERT_EQ(poll(&ready, 1, 1000), 1);
     char buf[kLineBufferSize];
     PrinterInfo info;
     EXPECT_EQ(ProbePrinterModel(*port.link, buf, sizeof buf, info), 'O');
