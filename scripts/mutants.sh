@@ -38,6 +38,7 @@ tests_for() {
     protocol/firmware_packets*) echo test_firmware ;;
     protocol/text_codec*) echo test_unit test_replies ;;
     protocol/*) echo test_unit test_settings ;;
+    pages/core/ip_text*) echo test_gui ;;  # the address field's own tests
     pages/core/*) echo test_unit test_settings test_wifi ;;
     pages/settings/settings_tables*) echo test_unit test_settings ;;
     pages/wifi/*.h | pages/bluetooth/*.h) local p=${1#pages/}; echo "test_unit test_${p%%/*}" ;;
