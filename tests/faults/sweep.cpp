@@ -78,7 +78,10 @@ bool TryRunOnce(const SweepAction& action, const SweepCut& cut, SweepRun& result
     sentOfAction += length;
     // The bytes have left the tool; whether the printer got them is not
     // known yet, and the printer is gone before the tool can tell.
-    if (cut.unplugAfterSent >= 0 && sentOfAction >= cut.unplugAfterSent && !printer.HungUp()) printer.Unplug();
+    if (cut.unplugAfterSent >= 0 && sentOfAction >= cut.unplugAfterSent && !printer.HungUp()) {
+      printer.Unplug();
+      result.hadEverything = printer.BytesReceived() - before >= sentOfAction;
+    }
   });
   action.run(*page, ctx);
   SetPortTraceHook(nullptr);
@@ -153,6 +156,9 @@ std::vector<long> Sweep(const SweepAction& action) {
       ++afterwards;
       continue;
     }
+    // A printer that took every byte and answered before its line went
+    // (a network printer reads as fast as the tool writes) got it all.
+    if (r.hadEverything && r.messages == action.successMessages) continue;
     if (r.messages.empty()) {
       ADD_FAILURE() << "a failure that showed nothing";
       continue;
@@ -175,6 +181,9 @@ std::vector<long> Sweep(const SweepAction& action) {
     // Every write on a held line waits out its bound before it fails.
     EXPECT_LT(r.ms, cut.heldLine ? 3 * action.boundMs : action.boundMs);
     EXPECT_EQ(r.fdsAfter, r.fdsBefore);
+    // A printer that took every byte and answered before its line went
+    // (a network printer reads as fast as the tool writes) got it all.
+    if (r.hadEverything && r.messages == action.successMessages) continue;
     if (r.messages.empty()) {
       ADD_FAILURE() << "a failure that showed nothing";
       continue;

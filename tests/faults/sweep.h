@@ -51,6 +51,8 @@ struct SweepRun {
   // The line went before the page's last write had been taken: the action
   // cannot have delivered everything and must not report success.
   bool hungUpBeforeLastWrite = false;
+  // The printer had received every byte of the action when its line went.
+  bool hadEverything = false;
 };
 
 // How a run loses its printer.
