@@ -180,6 +180,9 @@ class Link {
 
   // The bound of a write of `length` bytes on this link.
   milliseconds WriteBound(int length) const;
+  // The fixed part of that bound (kWriteAllowance unless the link was given
+  // another): how long a device may refuse to take bytes before a write fails.
+  void SetWriteAllowance(milliseconds allowance) { writeAllowance_ = allowance; }
 
   // A terminal's line: speed, 8 data bits, no parity, one stop bit (flow
   // control kept), verified by reading back, queues purged. Other links
@@ -223,6 +226,7 @@ class Link {
   LinkKind kind_;
   bool serialMode_;
   ReplyTiming timing_;
+  milliseconds writeAllowance_ = kWriteAllowance;
   Deadline::Clock::time_point sentAt_{};
   microseconds sentLine_{0};
 };
@@ -235,6 +239,8 @@ struct LinkOptions {
   // A first-byte wait of the user's over that timing (a printer slow to
   // wake, a quick scan of many printers).
   std::optional<milliseconds> firstByte;
+  // Default: kWriteAllowance (a shorter one lets tests meet a held line sooner).
+  std::optional<milliseconds> writeAllowance;
 };
 
 struct OpenResult {

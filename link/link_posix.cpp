@@ -98,7 +98,7 @@ milliseconds Link::WriteBound(int length) const {
   // Twice the time a byte takes on the line (10 bits a byte).
   long long perByteUs = kWriteLeastPerByte.count();
   if (const std::uint32_t baud = LineSpeed(); baud > 0) perByteUs = std::max<long long>(perByteUs, 20'000'000LL / baud);
-  const long long ms = kWriteAllowance.count() + static_cast<long long>(std::max(length, 0)) * perByteUs / 1000;
+  const long long ms = writeAllowance_.count() + static_cast<long long>(std::max(length, 0)) * perByteUs / 1000;
   return milliseconds(std::min<long long>(ms, 1LL << 30));
 }
 

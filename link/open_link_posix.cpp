@@ -183,6 +183,7 @@ OpenResult OpenLink(const std::string& portText, const LinkOptions& options) {
     t.firstByte = *options.firstByte;
     r.link->SetTiming(t);
   }
+  if (r.link && options.writeAllowance) r.link->SetWriteAllowance(*options.writeAllowance);
   return r;
 }
 

@@ -25,18 +25,30 @@ jobs=${JOBS:-1}
 [ -f "$list" ] || { echo "mutants: no list $list" >&2; exit 2; }
 export CCACHE_BASEDIR=$src CCACHE_NOHASHDIR=1 QT_QPA_PLATFORM=offscreen
 
-# The test programs that exercise a file.
+# The test programs that exercise a file, the quickest to fail first: a
+# program that catches the fault ends the run of the others. Reply timing
+# in the port layer also goes to the network, fault-sweep and latency tests,
+# a page's writes to the fault sweep, its tables to the table tests.
 tests_for() {
   case $1 in
     link/port_walk* | pages/comm/*) echo test_comm ;;
-    link/*) echo test_integration test_firmware ;;
+    link/tcp_connect*) echo test_network ;;
+    link/link_posix.cpp | link/link.h) echo test_replies test_integration test_network test_faults test_latency ;;
+    link/*) echo test_integration test_replies ;;
     protocol/firmware_packets*) echo test_firmware ;;
+    protocol/text_codec*) echo test_unit test_replies ;;
     protocol/*) echo test_unit test_settings ;;
+    pages/core/ip_text*) echo test_gui ;;  # the address field's own tests
     pages/core/*) echo test_unit test_settings test_wifi test_gui ;;
     pages/backup/*) echo test_cli test_gui ;;
-    pages/*/*) local page=${1#pages/}; echo "test_${page%%/*}" ;;
+    pages/settings/settings_tables*) echo test_unit test_settings ;;
+    pages/wifi/*.h | pages/bluetooth/*.h) local p=${1#pages/}; echo "test_unit test_${p%%/*}" ;;
+    pages/test/*) echo test_unit test_test test_faults ;;
+    pages/*/*) local page=${1#pages/}; echo "test_${page%%/*} test_faults" ;;
+    resources/*) echo test_unit ;;
     cli/*) echo test_cli ;;
     sim/*) echo test_unit test_firmware ;;
+    app/demo_main.cpp) echo test_demo ;;
     app/*) echo test_gui test_demo ;;
     *) echo test_unit test_integration test_comm test_settings test_wifi test_bluetooth test_test test_font \
          test_firmware test_cli test_gui ;;

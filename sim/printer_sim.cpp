@@ -442,7 +442,8 @@ void PrinterSim::Send(const std::string& bytes, const std::string& var) {
     const std::size_t half = out.size() / 2;
     WriteAll(out.substr(0, half));
     const auto firstSent = Clock::now();
-    std::this_thread::sleep_for(std::chrono::milliseconds(f.splitGapMs));
+    if (f.splitGapUs > 0) std::this_thread::sleep_for(std::chrono::microseconds(f.splitGapUs));
+    else std::this_thread::sleep_for(std::chrono::milliseconds(f.splitGapMs));
     // A loaded machine may wake this thread late: the pause that really
     // came is kept, so that a test can tell a late printer from its own.
     const long gapUs = static_cast<long>(
@@ -492,6 +493,12 @@ void PrinterSim::Unplug() {
   ssize_t ignored = write(wakePipe_[1], &c, 1);
   (void)ignored;
   WaitFor([this] { return HungUpAt() != Clock::time_point{}; }, 2000);  // closed, not just decided
+}
+
+void PrinterSim::HoldLine(bool held) {
+  // Output stopped on the slave's side makes its writes wait (a pty's room
+  // is then none), as a serial line held by the printer's handshake does.
+  if (slaveKeep_ >= 0) tcflow(slaveKeep_, held ? TCOOFF : TCOON);
 }
 
 void PrinterSim::Feed(const char* data, std::size_t n) { interpreter_->Feed(data, n); }

@@ -67,6 +67,7 @@ struct Faults {
   int replyDelayMs = 0;             // before every reply
   bool splitReplies = false;        // each reply in two writes
   int splitGapMs = 5;               // between the two halves
+  int splitGapUs = 0;               // the same in microseconds, when set (a USB printer's transfers)
   // One variable answered late (named or numbered request alike), on top
   // of replyDelayMs. Like a real printer, nothing else is answered meanwhile.
   std::string slowVar;
@@ -156,6 +157,9 @@ class PrinterSim {
   // Closes the line now, as if the printer were unplugged.
   // Returns once the line is gone (bounded).
   void Unplug();
+  // Holds the line as a printer with a full input buffer does (flow
+  // control): the tool's writes wait until it lets go. Terminals only.
+  void HoldLine(bool held);
   // The line speed the tool set on the slave (tcgetattr on the master).
   std::uint32_t LineBaud() const;
 

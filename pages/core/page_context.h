@@ -83,8 +83,11 @@ struct LinkChoice {
   std::optional<ReplyTiming> timing;
   // The first-byte wait the user chose over that timing.
   std::optional<milliseconds> firstByte;
+  // How long a write may wait for a line that takes no bytes; none: the
+  // link's own allowance.
+  std::optional<milliseconds> writeAllowance;
 
-  LinkOptions Options() const { return LinkOptions{serial, timing, firstByte}; }
+  LinkOptions Options() const { return LinkOptions{serial, timing, firstByte, writeAllowance}; }
 };
 
 // The silence a port was found to need, by port text, for the rest of the

@@ -114,12 +114,6 @@ std::optional<std::string> WriteBuilder::Value(const PrinterVar& var, const QStr
   return bytes ? bytes : FromText(var.name, text);
 }
 
-void WriteBuilder::Text(const PrinterVar& var, const QString& text, bool always) {
-  const std::optional<std::string> bytes = Value(var, text);
-  if (!bytes || (bytes->empty() && !always)) return;
-  TextLine(var, *bytes);
-}
-
 void WriteBuilder::TextLine(const PrinterVar& var, const std::string& bytes) {
   if (std::optional<std::string> line = SetvarTextLine(var, form_, bytes)) plan_.lines.push_back(std::move(*line));
   else if (!plan_.tooLong) plan_.tooLong = var.name;

@@ -95,8 +95,6 @@ class WriteBuilder {
   // Records a refusal of the user's value (the first one only).
   void Refuse(ValueRefusal refusal);
 
-  // A text line of `var`; an empty value is sent only when `always`.
-  void Text(const PrinterVar& var, const QString& text, bool always);
   // Appends the line of bytes already decided (or records it as too long).
   void TextLine(const PrinterVar& var, const std::string& bytes);
   void Line(std::string line);

@@ -102,6 +102,17 @@ TEST(CliContract, SilentPrinterFailsEveryReadAndTheProbe) {
   EXPECT_TRUE(probe.err.contains(QStringLiteral("no answer"))) << probe.err.toStdString();
 }
 
+// --reply-wait is how long each answer may take to start: a printer 300 ms
+// late is read within the usual wait and not within 150 ms.
+TEST(CliContract, TheReplyWaitIsTheUsers) {
+  sim::Options o;
+  o.faults.replyDelayMs = 300;
+  sim::PrinterSim printer(o);
+  ASSERT_TRUE(printer.Start());
+  EXPECT_EQ(RunCli(PortArgs(printer) + "probe").exitCode, 0);
+  EXPECT_EQ(RunCli(PortArgs(printer) + "--reply-wait" + "150" + "probe").exitCode, 1);
+}
+
 TEST(CliContract, OptionsAnywhereVersionAndHelpPerCommand) {
   auto printer = StartPrinter();
   SetSimVar(*printer, "density", "5");

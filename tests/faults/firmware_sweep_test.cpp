@@ -33,6 +33,7 @@ TEST(FaultSweep, FirmwareDownloadsInBothFramings) {
     fw.failureMessages = {LoadString(kStrCommunicateFail, kLangEnglish), LoadString(kStrUnconnectPrinter, kLangEnglish),
                           LoadString(kStrChangeBaudFail, kLangEnglish)};
     fw.boundMs = 2500;  // a lost printer ends the download within about a second
+    fw.endsUnconfirmed = !serial;
     ReportSweep(fw.name, Sweep(fw));
     if (!serial) {
       // A network printer takes the framing of a USB one.

@@ -36,6 +36,10 @@ struct SweepAction {
   // Messages a failure may show; the last message shown must be one of them.
   std::vector<QString> failureMessages;
   int boundMs = 3000;  // the longest a failed run may take
+  // The action ends with bytes it by design does not confirm (the sum
+  // framing's finish, which the printer may answer by restarting): a printer
+  // lost after them is no failure.
+  bool endsUnconfirmed = false;
 };
 
 struct SweepRun {
@@ -47,11 +51,21 @@ struct SweepRun {
   // The line went before the page's last write had been taken: the action
   // cannot have delivered everything and must not report success.
   bool hungUpBeforeLastWrite = false;
+  // The printer had received every byte of the action when its line went.
+  bool hadEverything = false;
+};
+
+// How a run loses its printer.
+struct SweepCut {
+  long hangUpAfter = -1;      // the printer hangs up after k received bytes (-1: never; 0: as the action starts)
+  long unplugAfterSent = -1;  // unplugged the moment the tool has written k bytes of the action
+  bool heldLine = false;      // the printer holds its line from the start and never lets go
 };
 
 // Runs the action on a fresh simulated printer that hangs up after
 // `hangUpAfter` bytes of the action (-1: never; 0: unplugged as it starts).
 SweepRun RunOnce(const SweepAction& action, long hangUpAfter);
+SweepRun RunOnce(const SweepAction& action, const SweepCut& cut);
 
 // Checks one action at every k of its sweep; returns the k values tried.
 std::vector<long> Sweep(const SweepAction& action);

@@ -162,6 +162,28 @@ TEST(RoundTrip, EditingOneHalfOfADescriptorKeepsTheOtherHalfsBytes) {
   }
 }
 
+// Chinese beyond GB2312 (GBK's own lead and trail bytes) is shown as the
+// characters it is on every page, and a character typed there goes out as
+// its GBK bytes: no page falls back on the smaller code page.
+TEST(RoundTrip, ChineseBeyondGb2312ShowsAndTravelsOnEveryPage) {
+  struct Field {
+    PageKind kind;
+    const char* var;
+    int control;
+  };
+  const std::string shown = "\xDF\x40\xD1\x59";  // 這裏
+  for (const Field& f : {Field{PageKind::Settings, "mfg", kSetMfg}, Field{PageKind::Wifi, "wlan.sta", wifi::kStaSsid},
+                         Field{PageKind::Bluetooth, "bluetooth.friendly_name", bluetooth::kNameEdit}}) {
+    PageRig rig(f.kind, kLangChinese, {}, false, ShortTiming(false));
+    rig.Set(f.var, shown + (f.kind == PageKind::Wifi ? ",pw,192.168.1.9,255.255.255.0,192.168.1.1" : ""));
+    ASSERT_TRUE(rig.Read()) << f.var;
+    EXPECT_EQ(rig.controls.Text(f.control), QStringLiteral("這裏")) << f.var;
+    rig.controls.SetText(f.control, QStringLiteral("丂喆"));
+    rig.Write();
+    EXPECT_EQ(Escaped(rig.Get(f.var).substr(0, 4)), Escaped("\x81\x40\x86\xB4")) << f.var;
+  }
+}
+
 // What the settings page's msw switches change, and nothing else.
 TEST(RoundTrip, MswKeepsTheDigitsThePageDoesNotShow) {
   PageRig rig(PageKind::Settings, kLangEnglish);

@@ -31,6 +31,12 @@ TEST(TextCodec, ChineseRoundTripThroughGbk) {
   std::string gbk = ToPrinterBytes(text, kLangChinese);
   EXPECT_EQ(gbk.substr(0, 4), "\xBF\xEC\xB5\xDD");
   EXPECT_EQ(FromPrinterBytes(gbk, kLangChinese), text);
+  // Characters GBK has beyond GB2312: lead bytes 0x81 to 0xA0, trail bytes
+  // below 0xA1, traditional forms.
+  const QString beyond = QStringLiteral("丂這裏喆犇堃");
+  const std::string beyondBytes = "\x81\x40\xDF\x40\xD1\x59\x86\xB4\xA0\xC4\x88\xD2";
+  EXPECT_EQ(ToPrinterBytes(beyond, kLangChinese), beyondBytes);
+  EXPECT_EQ(FromPrinterBytes(beyondBytes, kLangChinese), beyond);
   // The English system writes Windows-1252: é is one byte, Chinese is lost.
   EXPECT_EQ(ToPrinterBytes(QStringLiteral("é"), kLangEnglish), "\xE9");
   EXPECT_EQ(ToPrinterBytes(QStringLiteral("快"), kLangEnglish), "?");

@@ -93,7 +93,7 @@ std::vector<Case> Cases() {
   // A text one byte too long for its line: the printer's bytes cannot go back.
   cases.push_back({PageKind::Settings, "mfg", LongestMfg() + 'm'});
   for (PageKind kind : {PageKind::Settings, PageKind::Wifi, PageKind::Bluetooth}) {
-    PageRig rig(kind, kLangChinese);
+    PageRig rig(kind, kLangChinese, {}, false, ShortTiming(false));
     EXPECT_TRUE(rig.Read());
     for (const auto& [var, value] : Sent(rig.Write()))
       if (var != "model") cases.push_back({kind, var, std::nullopt});  // the model is the probe's answer
@@ -149,14 +149,14 @@ TEST(ReadState, AValueJustInsideWhatTheControlShowsGoesBackAsRead) {
       {PageKind::Bluetooth, {"bluetooth.baud", "921600"}}, {PageKind::Bluetooth, {"bluetooth.cod", "680"}},
   };
   for (const auto& [kind, held] : inside) {
-    PageRig rig(kind, kLangChinese);
+    PageRig rig(kind, kLangChinese, {}, false, ShortTiming(false));
     rig.Set(held.first, held.second);
     ASSERT_TRUE(rig.Read()) << held.first;
     EXPECT_EQ(Sent(rig.Write())[held.first], held.second) << held.first;
     EXPECT_TRUE(rig.page->KeptAtLastWrite().empty()) << held.first << " " << held.second;
   }
   // The longest text a line carries.
-  PageRig rig(PageKind::Settings, kLangChinese);
+  PageRig rig(PageKind::Settings, kLangChinese, {}, false, ShortTiming(false));
   const std::string mfg = LongestMfg();
   rig.Set("mfg", mfg);
   ASSERT_TRUE(rig.Read());
@@ -171,7 +171,7 @@ TEST(ReadState, ACommaInAWifiListFieldRefusesTheWrite) {
       {wifi::kApSsid, "AP Mode SSID"}, {wifi::kApPassword, "AP Mode PWD"},
       {wifi::kStaSsid, "STA Mode SSID"}, {wifi::kStaPassword, "STA Mode PWD"}};
   for (int lang : {kLangEnglish, kLangChinese}) {
-    PageRig rig(PageKind::Wifi, lang);
+    PageRig rig(PageKind::Wifi, lang, {}, false, ShortTiming(false));
     ASSERT_TRUE(rig.Read());
     for (const auto& [id, label] : fields) {
       const QString was = rig.controls.Text(id);
